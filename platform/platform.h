@@ -1,0 +1,92 @@
+/*
+ * The operating-system operations Ostrivel uses, one implementation per
+ * platform: win32.cpp (the real one), posix.cpp (a stand-in for building
+ * and running on Unix) and the test fake under tests/.
+ *
+ * Names and argument orders follow the Win32 entries they stand for; the
+ * types are plain integers so that nothing here needs <windows.h>.
+ */
+#ifndef OSTRIVEL_PLATFORM_H
+#define OSTRIVEL_PLATFORM_H
+
+#include <cstdint>
+
+/* Calling convention of entries fetched with GetProcAddress. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define PLAT_WINAPI __stdcall
+#else
+#define PLAT_WINAPI
+#endif
+
+namespace plat {
+
+typedef std::uintptr_t WindowHandle; /* 0 = none */
+typedef std::uintptr_t MenuHandle;   /* 0 = none */
+typedef std::uintptr_t ModuleHandle; /* 0 = none */
+typedef void (*Proc)(void);          /* an entry; cast before calling */
+
+/* The entry "GetDiskFreeSpaceExA": free to caller, total, total free. */
+typedef int(PLAT_WINAPI *DiskFreeSpaceExProc)(const char *root,
+                                              std::uint64_t *freeToCaller,
+                                              std::uint64_t *total,
+                                              std::uint64_t *totalFree);
+
+/* Layout of OSVERSIONINFOEXA; OSVERSIONINFOA is its first 148 bytes. */
+struct VersionInfo {
+	std::uint32_t dwOSVersionInfoSize;
+	std::uint32_t dwMajorVersion;
+	std::uint32_t dwMinorVersion;
+	std::uint32_t dwBuildNumber;
+	std::uint32_t dwPlatformId;
+	char szCSDVersion[128];
+	std::uint16_t wServicePackMajor;
+	std::uint16_t wServicePackMinor;
+	std::uint16_t wSuiteMask;
+	std::uint8_t wProductType;
+	std::uint8_t wReserved;
+};
+
+const std::uint32_t VERSION_INFO_EX_SIZE = 156;
+const std::uint32_t VERSION_INFO_SIZE = 148;
+
+/* Values of the Win32 constants used (checked against <windows.h>). */
+const unsigned CLOSE_COMMAND = 0xF060;       /* SC_CLOSE */
+const unsigned BY_COMMAND = 0x0000;          /* MF_BYCOMMAND */
+const unsigned FRAME_REFRESH = 0x0027;       /* SWP_NOSIZE|NOMOVE|NOZORDER|FRAMECHANGED */
+const unsigned FONTCHANGE_MESSAGE = 0x001D;  /* WM_FONTCHANGE */
+const WindowHandle BROADCAST_WINDOW = 0xFFFF; /* HWND_BROADCAST */
+const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */
+
+/* Console (kernel32). */
+unsigned GetConsoleTitleA(char *title, unsigned size);
+int SetConsoleTitleA(const char *title);
+void Sleep(unsigned milliseconds);
+
+/* Windows and menus (user32). */
+WindowHandle FindWindowA(const char *className, const char *windowName);
+WindowHandle GetForegroundWindow(void);
+MenuHandle GetSystemMenu(WindowHandle window, int revert);
+int DeleteMenu(MenuHandle menu, unsigned position, unsigned flags);
+int SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
+                 int cx, int cy, unsigned flags);
+int SendMessageTimeoutA(WindowHandle window, unsigned message,
+                        std::uintptr_t wParam, std::intptr_t lParam,
+                        unsigned flags, unsigned timeoutMs,
+                        std::uintptr_t *result);
+
+/* System (kernel32). */
+int GetVersionExA(VersionInfo *info);
+unsigned GetCurrentDirectoryA(unsigned size, char *buffer);
+ModuleHandle GetModuleHandleA(const char *moduleName);
+Proc GetProcAddress(ModuleHandle module, const char *procName);
+int GetDiskFreeSpaceA(const char *root, std::uint32_t *sectorsPerCluster,
+                      std::uint32_t *bytesPerSector,
+                      std::uint32_t *freeClusters,
+                      std::uint32_t *totalClusters);
+
+/* C runtime: the file-status query; 0 when the path can be queried. */
+int StatPath(const char *path);
+
+} // namespace plat
+
+#endif

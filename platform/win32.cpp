@@ -1,0 +1,141 @@
+/* Win32: the real platform, kernel32 and user32 through their ANSI entries. */
+#include "platform.h"
+
+#include <sys/stat.h>
+#include <windows.h>
+
+/* Expand wildcards in arguments before main, as console programs expect. */
+extern "C" int _dowildcard;
+int _dowildcard = -1;
+
+static_assert(sizeof(plat::VersionInfo) == sizeof(OSVERSIONINFOEXA),
+              "VersionInfo must match OSVERSIONINFOEXA");
+static_assert(plat::VERSION_INFO_EX_SIZE == sizeof(OSVERSIONINFOEXA), "");
+static_assert(plat::VERSION_INFO_SIZE == sizeof(OSVERSIONINFOA), "");
+static_assert(plat::CLOSE_COMMAND == SC_CLOSE, "");
+static_assert(plat::BY_COMMAND == MF_BYCOMMAND, "");
+static_assert(plat::FRAME_REFRESH ==
+                  (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED),
+              "");
+static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
+static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
+static_assert(sizeof(ULARGE_INTEGER) == sizeof(std::uint64_t), "");
+
+static HWND
+ToHwnd(plat::WindowHandle w)
+{
+	return reinterpret_cast<HWND>(w);
+}
+
+namespace plat {
+
+unsigned
+GetConsoleTitleA(char *title, unsigned size)
+{
+	return ::GetConsoleTitleA(title, size);
+}
+
+int
+SetConsoleTitleA(const char *title)
+{
+	return ::SetConsoleTitleA(title);
+}
+
+void
+Sleep(unsigned milliseconds)
+{
+	::Sleep(milliseconds);
+}
+
+WindowHandle
+FindWindowA(const char *className, const char *windowName)
+{
+	return reinterpret_cast<WindowHandle>(::FindWindowA(className, windowName));
+}
+
+WindowHandle
+GetForegroundWindow(void)
+{
+	return reinterpret_cast<WindowHandle>(::GetForegroundWindow());
+}
+
+MenuHandle
+GetSystemMenu(WindowHandle window, int revert)
+{
+	return reinterpret_cast<MenuHandle>(::GetSystemMenu(ToHwnd(window), revert));
+}
+
+int
+DeleteMenu(MenuHandle menu, unsigned position, unsigned flags)
+{
+	return ::DeleteMenu(reinterpret_cast<HMENU>(menu), position, flags);
+}
+
+int
+SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
+             int cx, int cy, unsigned flags)
+{
+	return ::SetWindowPos(ToHwnd(window), ToHwnd(insertAfter), x, y, cx, cy,
+	                      flags);
+}
+
+int
+SendMessageTimeoutA(WindowHandle window, unsigned message,
+                    std::uintptr_t wParam, std::intptr_t lParam,
+                    unsigned flags, unsigned timeoutMs, std::uintptr_t *result)
+{
+	DWORD_PTR r = 0;
+	LRESULT ok = ::SendMessageTimeoutA(ToHwnd(window), message, wParam,
+	                                   lParam, flags, timeoutMs, &r);
+	if (result != nullptr)
+		*result = r;
+	return ok != 0;
+}
+
+int
+GetVersionExA(VersionInfo *info)
+{
+	return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA *>(info));
+}
+
+unsigned
+GetCurrentDirectoryA(unsigned size, char *buffer)
+{
+	return ::GetCurrentDirectoryA(size, buffer);
+}
+
+ModuleHandle
+GetModuleHandleA(const char *moduleName)
+{
+	return reinterpret_cast<ModuleHandle>(::GetModuleHandleA(moduleName));
+}
+
+Proc
+GetProcAddress(ModuleHandle module, const char *procName)
+{
+	FARPROC p = ::GetProcAddress(reinterpret_cast<HMODULE>(module), procName);
+	return reinterpret_cast<Proc>(p);
+}
+
+int
+GetDiskFreeSpaceA(const char *root, std::uint32_t *sectorsPerCluster,
+                  std::uint32_t *bytesPerSector, std::uint32_t *freeClusters,
+                  std::uint32_t *totalClusters)
+{
+	DWORD spc = 0, bps = 0, fc = 0, tc = 0;
+	BOOL ok = ::GetDiskFreeSpaceA(root, &spc, &bps, &fc, &tc);
+	*sectorsPerCluster = spc;
+	*bytesPerSector = bps;
+	*freeClusters = fc;
+	*totalClusters = tc;
+	return ok;
+}
+
+int
+StatPath(const char *path)
+{
+	struct _stat st;
+	return ::_stat(path, &st);
+}
+
+} // namespace plat
