@@ -1,0 +1,72 @@
+/*
+ * Ostrivel: console window handles, title and close button, system
+ * information and font refresh, for batch files.
+ */
+#include "app/ostrivel.h"
+
+#include <cstdio>
+
+#include "console/console.h"
+#include "fonts/fonts.h"
+#include "platform/platform.h"
+#include "sysinfo/sysinfo.h"
+
+void
+Usage(void)
+{
+	std::printf("\nOstrivel v1.0\n");
+	std::printf("  usage:\n");
+	std::printf("    /t\"TitleCaptionText\" - set TITLE of active console\n");
+	std::printf("    /c - return HWND number of active Console\n");
+	std::printf("    /f - return HWND of Foreground window\n");
+	std::printf("    /i - return all Information (HWNDs of active console, active window, ...)\n");
+	std::printf("    /r - refresh fonts (announce all the application)\n");
+	std::printf("    /x - disable close button\n");
+	std::printf("\n");
+}
+
+/*
+ * Options act in the order given and none ends the walk. Only t and r read
+ * a value: the rest of the argument after the letter.
+ */
+void
+HandleOptions(int argc, char **argv)
+{
+	for (int i = 1; i < argc; i++) {
+		const char *arg = argv[i];
+		if (arg[0] != '/' && arg[0] != '-')
+			continue;
+		switch (arg[1]) {
+		case '?':
+			Usage();
+			break;
+		case 'C':
+		case 'c':
+			WriteHWNDConsole(0);
+			break;
+		case 'F':
+		case 'f':
+			WriteHWNDForeground(0);
+			break;
+		case 'I':
+		case 'i':
+			WriteInformation();
+			break;
+		case 'R':
+		case 'r':
+			RefreshFonts(arg + 2);
+			break;
+		case 'T':
+		case 't':
+			plat::SetConsoleTitleA(arg + 2);
+			break;
+		case 'X':
+		case 'x':
+			DisableCloseButton();
+			break;
+		default:
+			std::printf("unknown option %s\n", arg);
+			break;
+		}
+	}
+}

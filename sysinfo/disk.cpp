@@ -1,0 +1,58 @@
+#include "sysinfo/sysinfo.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+static const double GIGABYTE = 1073741824.0;
+
+/* A letter of either case, or 1 to 26 for A to Z; -1.0 for anything else. */
+double
+AvailableDiskSize(char drive)
+{
+	int letter = std::toupper(static_cast<unsigned char>(drive));
+	if (letter >= 1 && letter <= 26)
+		letter += 64;
+	if (letter < 'A' || letter > 'Z')
+		return -1.0;
+	char root[4] = {static_cast<char>(letter), ':', '\\', '\0'};
+
+	/* Systems before 95 OSR2 lack the 64-bit query, so look it up. */
+	plat::ModuleHandle kernel = plat::GetModuleHandleA("kernel32.dll");
+	plat::DiskFreeSpaceExProc freeEx = reinterpret_cast<plat::DiskFreeSpaceExProc>(
+	    plat::GetProcAddress(kernel, "GetDiskFreeSpaceExA"));
+	if (freeEx != nullptr) {
+		std::uint64_t toCaller = 0, total = 0, totalFree = 0;
+		if (!freeEx(root, &toCaller, &total, &totalFree))
+			return 0.0;
+		double high = static_cast<double>(toCaller >> 32);
+		double low = static_cast<double>(toCaller & 0xFFFFFFFFu);
+		return (high * 4294967296.0 + low) / GIGABYTE;
+	}
+
+	std::uint32_t sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
+	if (!plat::GetDiskFreeSpaceA(root, &sectors, &bytes, &freeClusters, &clusters))
+		return 0.0;
+	return static_cast<double>(freeClusters) * static_cast<double>(sectors) *
+	       static_cast<double>(bytes) / GIGABYTE;
+}
+
+/* "?" when the directory cannot be read or does not fit: no drive at all. */
+void
+GetCurDisk(char *drive)
+{
+	char dir[260];
+	unsigned n = plat::GetCurrentDirectoryA(sizeof dir, dir);
+	*drive = (n == 0 || n >= sizeof dir) ? '?' : dir[0];
+}
+
+void
+WriteDiskSpace(void)
+{
+	char drive[2] = {'\0', '\0'};
+	GetCurDisk(drive);
+	std::printf("Disk %s=%f GB\n", drive, AvailableDiskSize(drive[0]));
+	if (drive[0] != 'C')
+		std::printf("Disk C=%f GB\n", AvailableDiskSize('C'));
+}
