@@ -1,0 +1,59 @@
+#!/bin/sh
+# Runs the native program as a user would, checking its output byte for byte.
+# Usage: native_cli.sh PROGRAM
+set -u
+prog=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fails=0
+passes=0
+
+# check NAME EXPECTED ARGS...: stdout must be EXPECTED (printf format) and the
+# exit status 0. setsid leaves the program without a controlling terminal.
+check() {
+	name=$1 expected=$2
+	shift 2
+	(cd "$work" && setsid -w "$prog" "$@" >"$work/out" 2>"$work/err" </dev/null)
+	status=$?
+	printf "$expected" >"$work/want"
+	if [ $status -ne 0 ] || ! cmp -s "$work/out" "$work/want" || [ -s "$work/err" ]; then
+		echo "FAIL $name (status $status)"
+		echo "  want: $(od -c "$work/want" | head -5)"
+		echo "  got:  $(od -c "$work/out" | head -5)"
+		[ -s "$work/err" ] && echo "  stderr: $(head -c 300 "$work/err")"
+		fails=$((fails + 1))
+	else
+		passes=$((passes + 1))
+	fi
+}
+
+usage='\nOstrivel v1.0\n  usage:\n    /t"TitleCaptionText" - set TITLE of active console\n    /c - return HWND number of active Console\n    /f - return HWND of Foreground window\n    /i - return all Information (HWNDs of active console, active window, ...)\n    /r - refresh fonts (announce all the application)\n    /x - disable close button\n\n'
+
+check "no arguments" "$usage"
+check "question mark" "$usage" /?
+check "unknown" 'unknown option /q\n' /q
+check "slash alone" 'unknown option /\n' /
+check "dash alone" 'unknown option -\n' -
+check "byte above 127" 'unknown option /\351\n' "$(printf '/\351')"
+check "bare words" '' word C:file "" x/c
+check "no console window" '00' /c -C
+check "no foreground window" '0' /f
+check "title and close are silent" '' /tTitle /x
+check "refresh" 'Refreshing fonts ... OK\n' /r
+check "refresh missing font" 'Adding font no such.ttf ... Jmeno fontu no such.ttf\nExistuje ? 0\nOK\nRefreshing fonts ... OK\n' "/rno such.ttf"
+: >"$work/real.ttf"
+check "refresh existing font" 'Adding font real.ttf ... Jmeno fontu real.ttf\nExistuje ? 1\nOK\nRefreshing fonts ... OK\n' -Rreal.ttf
+check "format characters are data" 'unknown option /%%s%%n\n' /%s%n
+
+# The report: no windows, no Windows version, and a current directory that
+# has no drive letter; drive C is real only where /mnt/c is mounted.
+if [ -d /mnt/c ]; then
+	cfree=$(df -P -B1 /mnt/c | awk 'NR==2 {printf "%.6f", $4 / 1073741824}')
+else
+	cfree=0.000000
+fi
+info="hwnd console=0\nhwnd foreground=0\nOS version=\nDisk /=-1.000000 GB\nDisk C=$cfree GB\n"
+[ -d /mnt/c ] || check "information report" "$info" /i
+
+echo "$passes passed, $fails failed"
+[ $fails -eq 0 ]

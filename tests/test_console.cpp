@@ -1,0 +1,128 @@
+/* Console window discovery, handle reports, title and close button. */
+#include "run.h"
+
+#include "console/console.h"
+
+using Calls = std::vector<std::string>;
+
+static const std::string TEMP = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
+
+TEST_F(Fake, DiscoverySetsTheTemporaryTitleWaitsFindsAndRestores)
+{
+	fake::state.title = "C:\\WINDOWS\\system32\\cmd.exe";
+	fake::state.consoleWindow = 0x1A2B;
+
+	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
+	EXPECT_EQ(fake::state.calls,
+	          (Calls{"GetConsoleTitleA(65536)", "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
+	                 "FindWindowA((null)," + TEMP + ")",
+	                 "SetConsoleTitleA(C:\\WINDOWS\\system32\\cmd.exe)"}));
+	EXPECT_EQ(fake::state.title, "C:\\WINDOWS\\system32\\cmd.exe");
+	EXPECT_EQ(std::string(temptitle), TEMP);
+}
+
+TEST_F(Fake, DiscoveryRestoresTheTitleWhenNoWindowIsFound)
+{
+	fake::state.title = "build";
+	EXPECT_EQ(FindConsoleHandle(), 0u);
+	EXPECT_EQ(fake::Calls("SetConsoleTitleA"),
+	          (Calls{"SetConsoleTitleA(" + TEMP + ")", "SetConsoleTitleA(build)"}));
+	EXPECT_EQ(fake::state.title, "build");
+}
+
+TEST_F(Fake, DiscoveryChangesNothingWhenTheTitleReadsBackEmpty)
+{
+	fake::state.title = "";
+	fake::state.consoleWindow = 99;
+	EXPECT_EQ(FindConsoleHandle(), 0u);
+	EXPECT_EQ(fake::state.calls, (Calls{"GetConsoleTitleA(65536)"}));
+	EXPECT_EQ(fake::state.title, "");
+}
+
+TEST_F(Fake, DiscoveryPutsBackLongAndUnusualTitlesExactly)
+{
+	std::string longTitle(65000, 'T');
+	longTitle[0] = 'A';
+	longTitle.back() = 'Z';
+	std::string odd = "  spaces  \"quoted\" \xC4\x8D\xE9\xFF %s %n ";
+	for (const std::string &title : {longTitle, odd}) {
+		fake::state.title = title;
+		fake::state.consoleWindow = 5;
+		EXPECT_EQ(FindConsoleHandle(), 5u);
+		EXPECT_EQ(fake::state.title, title);
+	}
+}
+
+TEST_F(Fake, ConsoleReportBareAndLabelled)
+{
+	fake::state.title = "x";
+	fake::state.consoleWindow = 4294967295u;
+	EXPECT_EQ(Capture([] { WriteHWNDConsole(0); }), "4294967295");
+	EXPECT_EQ(Capture([] { WriteHWNDConsole(1); }), "hwnd console=4294967295\n");
+	fake::state.title = "";
+	EXPECT_EQ(Capture([] { WriteHWNDConsole(0); }), "0");
+	EXPECT_EQ(Capture([] { WriteHWNDConsole(7); }), "hwnd console=0\n");
+}
+
+TEST_F(Fake, ForegroundReportBareAndLabelled)
+{
+	EXPECT_EQ(Capture([] { WriteHWNDForeground(0); }), "0");
+	fake::state.foreground = 65538;
+	EXPECT_EQ(Capture([] { WriteHWNDForeground(0); }), "65538");
+	EXPECT_EQ(Capture([] { WriteHWNDForeground(1); }), "hwnd foreground=65538\n");
+	EXPECT_EQ(fake::state.calls.size(), 3u);
+}
+
+TEST_F(Fake, EveryReportDiscoversAfresh)
+{
+	fake::state.title = "one";
+	fake::state.consoleWindow = 10;
+	EXPECT_EQ(RunOptions({"/c", "/tother", "/c"}), "1010");
+	EXPECT_EQ(fake::Calls("GetConsoleTitleA").size(), 2u);
+	EXPECT_EQ(fake::Calls("SetConsoleTitleA").back(), "SetConsoleTitleA(other)");
+}
+
+TEST_F(Fake, TitleOptionSetsTheRestOfTheArgument)
+{
+	fake::state.title = "old";
+	RunOptions({"/tText with spaces"});
+	EXPECT_EQ(fake::state.title, "Text with spaces");
+	RunOptions({"-T\"kept\""});
+	EXPECT_EQ(fake::state.title, "\"kept\"");
+	RunOptions({"/t"});
+	EXPECT_EQ(fake::state.title, "");
+	EXPECT_EQ(fake::Calls("SetConsoleTitleA").back(), "SetConsoleTitleA()");
+}
+
+TEST_F(Fake, EmptyTitleMakesLaterDiscoveriesGiveZero)
+{
+	fake::state.title = "cmd";
+	fake::state.consoleWindow = 42;
+	fake::state.systemMenu = 9;
+	EXPECT_EQ(RunOptions({"/t", "/c", "/x"}), "0");
+	EXPECT_EQ(fake::Calls("FindWindowA").size(), 0u);
+	EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(0,0)"}));
+	EXPECT_EQ(fake::Calls("DeleteMenu"), (Calls{"DeleteMenu(0,0xF060,0x0)"}));
+}
+
+TEST_F(Fake, CloseButtonRemovesCloseByCommandAndRedrawsTheFrame)
+{
+	fake::state.title = "cmd";
+	fake::state.consoleWindow = 42;
+	fake::state.systemMenu = 0x3E8;
+	EXPECT_EQ(Capture([] { DisableCloseButton(); }), "");
+	Calls tail(fake::state.calls.end() - 3, fake::state.calls.end());
+	EXPECT_EQ(tail, (Calls{"GetSystemMenu(42,0)", "DeleteMenu(1000,0xF060,0x0)",
+	                       "SetWindowPos(42,0,0,0,0,0,0x0027)"}));
+	EXPECT_EQ(fake::state.title, "cmd");
+}
+
+TEST_F(Fake, CloseButtonWithNoConsoleWindowStillRunsEveryStepSilently)
+{
+	fake::state.title = "cmd";
+	fake::state.systemMenu = 0x3E8;
+	EXPECT_EQ(RunOptions({"/x", "/x"}), "");
+	EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(0,0)", "GetSystemMenu(0,0)"}));
+	EXPECT_EQ(fake::Calls("SetWindowPos").front(), "SetWindowPos(0,0,0,0,0,0,0x0027)");
+	EXPECT_EQ(fake::state.title, "cmd");
+}

@@ -1,0 +1,268 @@
+/* Free disk space, the system name and the information report. */
+#include "run.h"
+
+#include <cstring>
+
+#include "sysinfo/sysinfo.h"
+
+using Calls = std::vector<std::string>;
+
+static const double GB = 1073741824.0;
+
+static std::string
+VersionName(void)
+{
+	char name[OS_NAME_SIZE];
+	std::memset(name, 'x', sizeof name);
+	std::string out = Capture([&] { GetVersionOS(name); });
+	EXPECT_EQ(out, "");
+	return name;
+}
+
+static void
+Version(std::uint32_t id, std::uint32_t major, std::uint32_t minor)
+{
+	fake::state.platformId = id;
+	fake::state.major = major;
+	fake::state.minor = minor;
+}
+
+TEST_F(Fake, VersionAsksWithTheExtendedRecordFirst)
+{
+	Version(2, 5, 1);
+	EXPECT_EQ(VersionName(), "Windows NT-XP");
+	EXPECT_EQ(fake::state.versionSizesSeen, (std::vector<std::uint32_t>{156}));
+	EXPECT_EQ(fake::state.versionDirtyBytesSeen, (std::vector<int>{0}));
+}
+
+TEST_F(Fake, VersionFallsBackToTheBasicRecordWithoutZeroingAgain)
+{
+	Version(1, 4, 10);
+	fake::state.acceptsEx = false;
+	EXPECT_EQ(VersionName(), "Windows 98");
+	EXPECT_EQ(fake::state.versionSizesSeen, (std::vector<std::uint32_t>{156, 148}));
+	/* The first call's mark in the record is still there for the second. */
+	EXPECT_EQ(fake::state.versionDirtyBytesSeen[0], 0);
+	EXPECT_GT(fake::state.versionDirtyBytesSeen[1], 0);
+}
+
+TEST_F(Fake, VersionNameIsEmptyWhenBothQueriesFail)
+{
+	Version(2, 5, 1);
+	fake::state.acceptsEx = fake::state.acceptsBasic = false;
+	EXPECT_EQ(VersionName(), "");
+	EXPECT_EQ(fake::state.versionSizesSeen.size(), 2u);
+}
+
+struct NameRow {
+	std::uint32_t id, major, minor;
+	const char *name;
+};
+
+class VersionTable : public testing::TestWithParam<NameRow> {
+protected:
+	void SetUp() override { fake::Reset(); }
+};
+
+TEST_P(VersionTable, NamesTheSystem)
+{
+	const NameRow &row = GetParam();
+	Version(row.id, row.major, row.minor);
+	EXPECT_EQ(VersionName(), row.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, VersionTable,
+    testing::Values(NameRow{1, 4, 0, "Windows 95"}, NameRow{1, 4, 10, "Windows 98"},
+                    NameRow{1, 4, 90, "Windows ME"},
+                    NameRow{2, 5, 2, "Windows NT-Server 2003"},
+                    NameRow{2, 5, 1, "Windows NT-XP"}, NameRow{2, 5, 0, "Windows NT-2000"},
+                    NameRow{2, 4, 0, "Windows NT"}, NameRow{2, 3, 51, "Windows NT"},
+                    NameRow{2, 4, 90, "Windows NT"},
+                    /* Unnamed: later NT releases, odd minors, other families. */
+                    NameRow{2, 6, 0, ""}, NameRow{2, 6, 1, ""}, NameRow{2, 10, 0, ""},
+                    NameRow{2, 5, 3, ""}, NameRow{1, 4, 1, ""}, NameRow{1, 5, 0, ""},
+                    NameRow{3, 5, 1, ""}),
+    [](const testing::TestParamInfo<NameRow> &p) {
+	    return "id" + std::to_string(p.param.id) + "_" + std::to_string(p.param.major) +
+	           "_" + std::to_string(p.param.minor);
+    });
+
+TEST_F(Fake, Win32sPrintsItsOwnLineAndLeavesTheNameEmpty)
+{
+	Version(0, 3, 10);
+	char name[OS_NAME_SIZE] = "stale";
+	EXPECT_EQ(Capture([&] { GetVersionOS(name); }), "Microsoft Win32s\n");
+	EXPECT_STREQ(name, "");
+}
+
+TEST_F(Fake, DriveDesignatorsOfEveryFormGiveTheSameFigure)
+{
+	fake::state.disks["C:\\"].freeToCaller = 3 * 1073741824ull;
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('C'), 3.0);
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('c'), 3.0);
+	EXPECT_DOUBLE_EQ(AvailableDiskSize(3), 3.0);
+	EXPECT_EQ(fake::Calls("GetDiskFreeSpaceExA"), Calls(3, "GetDiskFreeSpaceExA(C:\\)"));
+	/* The entry is looked up afresh on every call. */
+	EXPECT_EQ(fake::Calls("GetModuleHandleA"), Calls(3, "GetModuleHandleA(kernel32.dll)"));
+	EXPECT_EQ(fake::Calls("GetProcAddress").size(), 3u);
+	EXPECT_EQ(fake::Calls("GetProcAddress")[0], "GetProcAddress(0x7C800000,GetDiskFreeSpaceExA)");
+
+	fake::state.disks["A:\\"].freeToCaller = 1073741824ull / 4;
+	fake::state.disks["Z:\\"].freeToCaller = 1073741824ull / 2;
+	EXPECT_DOUBLE_EQ(AvailableDiskSize(1), 0.25);
+	EXPECT_DOUBLE_EQ(AvailableDiskSize(26), 0.5);
+}
+
+TEST_F(Fake, DesignatorsThatNameNoDriveGiveMinusOneWithoutAsking)
+{
+	for (int c : {int('@'), int('['), int('`'), int('{'), int('0'), int('9'), int('\\'), int('?'), 0, 27, 127, 0x81, 0xC1, 0xE3, 0xFF})
+		EXPECT_DOUBLE_EQ(AvailableDiskSize(static_cast<char>(c)), -1.0) << c;
+	EXPECT_TRUE(fake::state.calls.empty());
+}
+
+TEST_F(Fake, FreeSpaceAboveFourGigabytesUsesAllSixtyFourBits)
+{
+	fake::Disk &d = fake::state.disks["D:\\"];
+	d.freeToCaller = 0x1234567890ull;        /* free to this user */
+	d.totalFree = 0x7FFFFFFFFFull;           /* not the figure: quotas */
+	d.total = 0xFFFFFFFFFFull;
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('d'), 0x1234567890ull / GB);
+}
+
+TEST_F(Fake, FailedQueryGivesZero)
+{
+	fake::state.disks["E:\\"].ok = false;
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('E'), 0.0);
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('Q'), 0.0); /* no such drive */
+	fake::state.hasFreeSpaceEx = false;
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('E'), 0.0);
+	EXPECT_EQ(fake::Calls("GetDiskFreeSpaceA"), (Calls{"GetDiskFreeSpaceA(E:\\)"}));
+}
+
+TEST_F(Fake, WithoutTheSixtyFourBitEntryClustersAreCountedWithoutOverflow)
+{
+	fake::state.hasFreeSpaceEx = false;
+	fake::Disk &d = fake::state.disks["C:\\"];
+	d.sectorsPerCluster = 64;
+	d.bytesPerSector = 512;
+	d.freeClusters = 3000000;
+	d.totalClusters = 4000000;
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('C'), 64.0 * 512.0 * 3000000.0 / GB);
+	EXPECT_TRUE(fake::Calls("GetDiskFreeSpaceExA").empty());
+
+	d.sectorsPerCluster = 0xFFFFFFFFu; /* each factor at its 32-bit limit */
+	d.bytesPerSector = 0xFFFFFFFFu;
+	d.freeClusters = 0xFFFFFFFFu;
+	EXPECT_DOUBLE_EQ(AvailableDiskSize('C'), 4294967295.0 * 4294967295.0 * 4294967295.0 / GB);
+}
+
+static std::string
+DiskLines(const std::string &cwd)
+{
+	fake::state.cwd = cwd;
+	return Capture([] { WriteDiskSpace(); });
+}
+
+class DiskLinesTest : public Fake {
+protected:
+	void SetUp() override
+	{
+		Fake::SetUp();
+		fake::state.disks["C:\\"].freeToCaller = 10 * 1073741824ull + 1073741824ull / 2;
+		fake::state.disks["D:\\"].freeToCaller = 1073741824ull / 4;
+	}
+};
+
+TEST_F(DiskLinesTest, CurrentDriveCIsOneLine)
+{
+	EXPECT_EQ(DiskLines("C:\\Users\\me"), "Disk C=10.500000 GB\n");
+	EXPECT_EQ(fake::state.calls.front(), "GetCurrentDirectoryA(260)");
+}
+
+TEST_F(DiskLinesTest, LowerCaseCIsReportedTwice)
+{
+	EXPECT_EQ(DiskLines("c:\\work"), "Disk c=10.500000 GB\nDisk C=10.500000 GB\n");
+}
+
+TEST_F(DiskLinesTest, OtherDriveIsFollowedByDriveC)
+{
+	EXPECT_EQ(DiskLines("D:\\"), "Disk D=0.250000 GB\nDisk C=10.500000 GB\n");
+	fake::state.disks["C:\\"].ok = false;
+	EXPECT_EQ(DiskLines("D:\\"), "Disk D=0.250000 GB\nDisk C=0.000000 GB\n");
+}
+
+TEST_F(DiskLinesTest, NetworkShareHasNoDriveLetter)
+{
+	EXPECT_EQ(DiskLines("\\\\server\\share\\dir"),
+	          "Disk \\=-1.000000 GB\nDisk C=10.500000 GB\n");
+}
+
+TEST_F(DiskLinesTest, UnreadableDirectoryIsDriveQuestionMark)
+{
+	fake::state.cwdFails = true;
+	EXPECT_EQ(DiskLines("D:\\"), "Disk ?=-1.000000 GB\nDisk C=10.500000 GB\n");
+}
+
+TEST_F(DiskLinesTest, DirectoryTooLongForTheBufferIsDriveQuestionMark)
+{
+	std::string deep = "D:\\" + std::string(256, 'd'); /* 259 chars: fits */
+	EXPECT_EQ(DiskLines(deep), "Disk D=0.250000 GB\nDisk C=10.500000 GB\n");
+	deep += "d"; /* 260 chars and the NUL: does not */
+	EXPECT_EQ(DiskLines(deep), "Disk ?=-1.000000 GB\nDisk C=10.500000 GB\n");
+}
+
+class Report : public DiskLinesTest {
+protected:
+	void SetUp() override
+	{
+		DiskLinesTest::SetUp();
+		fake::state.title = "cmd";
+		fake::state.consoleWindow = 131218;
+		fake::state.foreground = 65552;
+		Version(2, 5, 1);
+	}
+};
+
+TEST_F(Report, PrintsHandlesNameAndDisksInOrder)
+{
+	fake::state.cwd = "D:\\games";
+	EXPECT_EQ(RunOptions({"/i"}), "hwnd console=131218\n"
+	                              "hwnd foreground=65552\n"
+	                              "OS version=Windows NT-XP\n"
+	                              "Disk D=0.250000 GB\n"
+	                              "Disk C=10.500000 GB\n");
+	EXPECT_EQ(fake::state.title, "cmd");
+}
+
+TEST_F(Report, LaterSystemsAndDriveCGiveFourLines)
+{
+	Version(2, 6, 2);
+	fake::state.cwd = "C:\\";
+	EXPECT_EQ(RunOptions({"-I"}), "hwnd console=131218\n"
+	                              "hwnd foreground=65552\n"
+	                              "OS version=\n"
+	                              "Disk C=10.500000 GB\n");
+}
+
+TEST_F(Report, Win32sLineComesBetweenHandlesAndName)
+{
+	Version(0, 3, 10);
+	fake::state.cwd = "C:\\";
+	fake::state.title = "";
+	EXPECT_EQ(RunOptions({"/i"}), "hwnd console=0\n"
+	                              "hwnd foreground=65552\n"
+	                              "Microsoft Win32s\n"
+	                              "OS version=\n"
+	                              "Disk C=10.500000 GB\n");
+}
+
+TEST_F(Report, NothingCarriesOverBetweenReports)
+{
+	fake::state.cwd = "C:\\";
+	std::string first = RunOptions({"/i"});
+	fake::state.acceptsEx = fake::state.acceptsBasic = false;
+	std::string second = RunOptions({"/i"});
+	EXPECT_NE(first.find("OS version=Windows NT-XP\n"), std::string::npos);
+	EXPECT_NE(second.find("OS version=\n"), std::string::npos) << second;
+}
