@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""End-to-end cases: the Windows program in real console windows under Wine.
+
+Usage: cases.py STATE_DIR GROUP    (the session made by `wine.py start`)
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine import Session, winpath  # noqa: E402
+
+TEMP_TITLE = b"{98C1C303-2A9E-11d4-9FF5-006067718D05}"
+USAGE = (b"\r\nOstrivel v1.0\r\n"
+         b"  usage:\r\n"
+         b"    /t\"TitleCaptionText\" - set TITLE of active console\r\n"
+         b"    /c - return HWND number of active Console\r\n"
+         b"    /f - return HWND of Foreground window\r\n"
+         b"    /i - return all Information (HWNDs of active console, active window, ...)\r\n"
+         b"    /r - refresh fonts (announce all the application)\r\n"
+         b"    /x - disable close button\r\n"
+         b"\r\n")
+
+session = None
+work = None
+passes = 0
+failures = []
+
+
+def check(name, got, want):
+    global passes
+    if got == want:
+        passes += 1
+    else:
+        failures.append(name)
+        print(f"FAIL {name}\n  want: {want!r}\n  got:  {got!r}")
+
+
+def ok(name, condition, detail=""):
+    check(name + (f" ({detail})" if detail else ""), bool(condition), True)
+
+
+def wfile(name):
+    return winpath(os.path.join(work, name)).encode()
+
+
+def program():
+    return winpath(os.path.join(session.state, "bin", "ostrivel.exe")).encode()
+
+
+def cmdline(args):
+    """ARGS (str) quoted as the C runtime splits them; bytes pass as they are."""
+    if isinstance(args, bytes):
+        return args
+    return subprocess.list2cmdline(args).encode("latin-1")
+
+
+def parse_probe(data):
+    head, _, title = data.partition(b"title=")
+    fields = dict(line.split(b"=", 1) for line in head.splitlines() if b"=" in line)
+    return {"console": int(fields[b"console"]), "foreground": int(fields[b"foreground"]),
+            "title": title}
+
+
+def run(args, title=None, cwd=None, before=()):
+    """Runs the program with ARGS in a new console window, in the directory
+    CWD (a Windows path) when given; returns what it
+    printed, its exit status and run time, and the probe's view before and
+    after."""
+    tag = f"r{time.monotonic_ns()}"
+    steps = []
+    if title is not None:
+        steps.append(b"title " + title)
+    if cwd is not None:
+        steps.append(b"cd " + cwd)
+    steps += list(before)
+    steps.append(b"probe " + wfile(tag + ".before"))
+    steps.append(b"run " + wfile(tag + ".out") + b" " + program() +
+                 (b" " + cmdline(args) if args else b""))
+    steps.append(b"probe " + wfile(tag + ".after"))
+    status = session.console(steps)
+    if status != 0:
+        raise RuntimeError(f"console probe exited {status}")
+
+    def read(suffix):
+        with open(os.path.join(work, tag + suffix), "rb") as f:
+            return f.read()
+    code, elapsed = read(".out.status").split()
+    return {"out": read(".out"), "status": int(code), "ms": int(elapsed),
+            "before": parse_probe(read(".before")), "after": parse_probe(read(".after"))}
+
+
+# --- groups ----------------------------------------------------------------
+
+def group_cli():
+    for args, want in [([], USAGE), (["/?"], USAGE), (["/q"], b"unknown option /q\r\n"),
+                       (["/"], b"unknown option /\r\n"), (["-"], b"unknown option -\r\n"),
+                       (["word", "C:file.txt", "c"], b""),
+                       (["-Q", "/?"], b"unknown option -Q\r\n" + USAGE)]:
+        r = run(args, title=b"cli")
+        check(f"output of {args}", r["out"], want)
+        check(f"exit status of {args}", r["status"], 0)
+
+
+def group_console():
+    for title in [b"Plain title", b"  spaced   out  ", b"Caf\xe9 \xc0 \xdf \"q\" %s &|<>",
+                  b"T" * 1999 + b"Z"]:
+        r = run(["/c"], title=title)
+        label = f"title of {len(title)} bytes {title[:20]!r}"
+        check("console number: " + label, r["out"], str(r["before"]["console"]).encode())
+        ok("console window exists: " + label, r["before"]["console"] != 0)
+        check("title restored: " + label, r["after"]["title"], title)
+        check("title before: " + label, r["before"]["title"], title)
+
+    r = run(["/c", "/c"], title=b"twice")
+    n = str(r["before"]["console"]).encode()
+    check("/c /c run together", r["out"], n + n)
+    r = run(["/c", "/f"], title=b"both")
+    # The foreground window is whatever Wine says at the time; the probe
+    # asks just before and after the run.
+    fg = {str(r["before"]["foreground"]).encode(), str(r["after"]["foreground"]).encode()}
+    c = str(r["before"]["console"]).encode()
+    ok("/c /f: console then foreground", r["out"][:len(c)] == c and r["out"][len(c):] in fg,
+       repr(r["out"]))
+
+
+def group_title():
+    r = run(b'/t"Some Title"', title=b"old")
+    check('/t"Some Title" sets the title', r["after"]["title"], b"Some Title")
+    check('/t"Some Title" is silent', r["out"], b"")
+    r = run(["/tText with spaces"], title=b"old")
+    check("/tText with spaces", r["after"]["title"], b"Text with spaces")
+    r = run(["-TCaf\xe9 \xc0"], title=b"old")
+    check("title with non-ASCII bytes", r["after"]["title"], b"Caf\xe9 \xc0")
+    r = run(["/t", "/c"], title=b"old")
+    check("/t then /c prints 0", r["out"], b"0")
+    check("/t empties the title", r["after"]["title"], b"")
+    r = run(["/t", "/i"], title=b"old")
+    ok("/t then /i reports console 0", r["out"].startswith(b"hwnd console=0\r\n"), r["out"])
+
+
+def group_close():
+    r = run(["/x"], title=b"Keep me")
+    check("/x prints nothing", r["out"], b"")
+    check("/x keeps the title", r["after"]["title"], b"Keep me")
+    r = run(["/x", "/x", "/c"], title=b"Keep me too")
+    check("/x /x /c prints the console number", r["out"], str(r["before"]["console"]).encode())
+    check("/x /x /c keeps the title", r["after"]["title"], b"Keep me too")
+
+
+def free_gb(path):
+    st = os.statvfs(path)
+    return st.f_bavail * st.f_frsize / 1073741824.0
+
+
+def disk_lines(out):
+    return re.findall(rb"Disk (.)=(-?[0-9]+\.[0-9]{6}) GB\r\n", out)
+
+
+def group_info():
+    drive_c = os.path.join(session.prefix, "drive_c")
+    for where, cwd, drives in [("drive Z", wfile(""), [(b"Z", "/"), (b"C", drive_c)]),
+                               ("drive C", b"C:\\", [(b"C", drive_c)])]:
+        r = run(["/i"], title=b"info", cwd=cwd)
+        lines = r["out"].split(b"\r\n")
+        check(f"{where}: console line", lines[0],
+              b"hwnd console=" + str(r["before"]["console"]).encode())
+        fg = {r["before"]["foreground"], r["after"]["foreground"]}
+        m = re.fullmatch(rb"hwnd foreground=([0-9]+)", lines[1])
+        ok(f"{where}: foreground line", m and int(m.group(1)) in fg, lines[1])
+        check(f"{where}: version line (Windows 7 by default)", lines[2], b"OS version=")
+        found = disk_lines(r["out"])
+        check(f"{where}: disk drives", [d for d, _ in found], [d for d, _ in drives])
+        check(f"{where}: line count", len(lines), 3 + len(drives) + 1)
+        for (letter, figure), (_, path) in zip(found, drives):
+            want = free_gb(path)
+            ok(f"{where}: Disk {letter.decode()} figure", abs(float(figure) - want) < 0.05,
+               f"{figure.decode()} against {want:.6f}")
+        check(f"{where}: title kept", r["after"]["title"], b"info")
+
+
+VERSIONS = [("win95", b"Windows 95"), ("win98", b"Windows 98"), ("winme", b"Windows ME"),
+            ("nt40", b"Windows NT"), ("win2k", b"Windows NT-2000"), ("winxp", b"Windows NT-XP"),
+            ("win2003", b"Windows NT-Server 2003"), ("vista", b""), ("win7", b""),
+            ("win10", b"")]
+
+
+def group_versions():
+    try:
+        for version, name in VERSIONS:
+            session.set_version("ostrivel.exe", version)
+            r = run(["/i"], title=b"v", cwd=b"C:\\")
+            lines = r["out"].split(b"\r\n")
+            check(f"{version}: name", lines[2], b"OS version=" + name)
+            check(f"{version}: four lines on drive C", len(lines), 5)
+        session.set_version("ostrivel.exe", "win31")
+        r = run(["/i"], title=b"v", cwd=b"C:\\")
+        lines = r["out"].split(b"\r\n")
+        check("win31: Win32s line between handles and name", lines[2:4],
+              [b"Microsoft Win32s", b"OS version="])
+    finally:
+        session.set_version("ostrivel.exe", None)
+
+
+def start_window(hang=False):
+    tag = f"w{time.monotonic_ns()}"
+    log, ready = os.path.join(work, tag + ".log"), os.path.join(work, tag + ".ready")
+    args = [os.path.join(session.state, "bin", "window_probe.exe"), winpath(log), winpath(ready)]
+    p = session.spawn(args + (["hang"] if hang else []))
+    deadline = time.time() + 60
+    while not os.path.exists(ready):
+        if time.time() > deadline or p.poll() is not None:
+            raise RuntimeError("window probe did not start")
+        time.sleep(0.05)
+    return p, log
+
+
+def messages(log):
+    if not os.path.exists(log):
+        return 0
+    with open(log, "rb") as f:
+        return f.read().count(b"WM_FONTCHANGE")
+
+
+def group_fonts():
+    window, log = start_window()
+    try:
+        r = run(["/r"], title=b"fonts")
+        check("/r output", r["out"], b"Refreshing fonts ... OK\r\n")
+        check("/r: one message", messages(log), 1)
+
+        missing = "C:\\Windows\\Fonts\\no-such-font.ttf"
+        r = run(["/r" + missing], title=b"fonts")
+        check("/r missing font", r["out"],
+              b"Adding font " + missing.encode() + b" ... Jmeno fontu " + missing.encode() +
+              b"\r\nExistuje ? 0\r\nOK\r\nRefreshing fonts ... OK\r\n")
+        check("/r missing: two messages so far", messages(log), 2)
+
+        font = os.path.join(work, "real font.ttf")
+        with open(font, "wb") as f:
+            f.write(b"\0\1\0\0")
+        r = run(["/r" + winpath(font), "-R"], title=b"fonts")
+        wf = winpath(font).encode()
+        check("/r existing font, then -R", r["out"],
+              b"Adding font " + wf + b" ... Jmeno fontu " + wf +
+              b"\r\nExistuje ? 1\r\nOK\r\nRefreshing fonts ... OK\r\n"
+              b"Refreshing fonts ... OK\r\n")
+        check("/r /R: four messages in all", messages(log), 4)
+        check("/r keeps the title", r["after"]["title"], b"fonts")
+    finally:
+        window.kill()
+        window.wait()
+
+    hung, hlog = start_window(hang=True)
+    try:
+        r = run(["/r"], title=b"hung")
+        check("/r past a hung window: output", r["out"], b"Refreshing fonts ... OK\r\n")
+        check("/r past a hung window: status", r["status"], 0)
+        # Five seconds for the hung window, with room for a slow machine.
+        ok("/r past a hung window ends within its time-out", r["ms"] < 20000, f"{r['ms']} ms")
+        print(f"/r past a hung window took {r['ms']} ms")
+        check("the hung window got nothing", messages(hlog), 0)
+    finally:
+        hung.kill()
+        hung.wait()
+
+
+def group_wildcards():
+    d = tempfile.mkdtemp(dir=work)
+    for name in ["a1.txt", "a2.txt", "notes.txt"]:
+        open(os.path.join(d, name), "wb").close()
+    r = run(b"*.txt a?.txt", title=b"glob", cwd=winpath(d).encode())
+    check("matching patterns print nothing", r["out"], b"")
+    # A name that looks like an option shows that the expansion happened.
+    open(os.path.join(d, "-q.dat"), "wb").close()
+    r = run(b"*.dat", title=b"glob", cwd=winpath(d).encode())
+    check("expanded names are seen as arguments", r["out"], b"unknown option -q.dat\r\n")
+    r = run(b"/zz*.q", title=b"glob", cwd=winpath(d).encode())
+    check("pattern matching nothing stays as given", r["out"], b"unknown option /zz*.q\r\n")
+    r = run(b"/? /c", title=b"glob", cwd=winpath(d).encode())
+    check("/? is not expanded", r["out"], USAGE + str(r["before"]["console"]).encode())
+    shutil.rmtree(d)
+
+
+GROUPS = {name[len("group_"):]: f for name, f in globals().items()
+          if name.startswith("group_")}
+
+
+def main():
+    global session, work
+    if len(sys.argv) != 3 or sys.argv[2] not in GROUPS:
+        sys.exit("usage: cases.py STATE_DIR {" + ",".join(GROUPS) + "}")
+    session = Session(sys.argv[1])
+    work = tempfile.mkdtemp(dir=session.state, prefix=sys.argv[2] + ".")
+    try:
+        GROUPS[sys.argv[2]]()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print(f"{passes} passed, {len(failures)} failed")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()

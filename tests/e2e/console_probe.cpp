@@ -1,0 +1,142 @@
+/*
+ * Test driver that lives in the console under test. It reads a script of
+ * steps, one a line, and carries them out in order:
+ *
+ *   title TEXT          set the console title
+ *   probe FILE          write this console's window, the foreground window
+ *                       and the console title to FILE
+ *   cd DIR              change the current directory
+ *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
+ *                       write its exit status and run time to FILE.status
+ *   sleep MS            wait
+ *
+ * Exits 0 when every step ran, 2 (after writing SCRIPT.error) otherwise.
+ */
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+static char script[1 << 21];
+static char title[65536];
+
+static const char *scriptPath;
+
+static int
+Fail(const char *what, const char *arg)
+{
+	char path[MAX_PATH + 16];
+	std::snprintf(path, sizeof path, "%s.error", scriptPath);
+	FILE *f = std::fopen(path, "wb");
+	if (f != nullptr) {
+		std::fprintf(f, "%s: %s (error %lu)\n", what, arg, GetLastError());
+		std::fclose(f);
+	}
+	return 2;
+}
+
+static bool
+WriteFileBytes(const char *path, const char *data, size_t n)
+{
+	FILE *f = std::fopen(path, "wb");
+	if (f == nullptr)
+		return false;
+	bool ok = std::fwrite(data, 1, n, f) == n;
+	return std::fclose(f) == 0 && ok;
+}
+
+static bool
+Probe(const char *path)
+{
+	static char out[sizeof title + 128];
+	DWORD n = GetConsoleTitleA(title, sizeof title);
+	int head = std::snprintf(out, sizeof out, "console=%lu\nforeground=%lu\ntitlelen=%lu\ntitle=",
+	                         (unsigned long)(ULONG_PTR)GetConsoleWindow(),
+	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), n);
+	std::memcpy(out + head, title, n);
+	return WriteFileBytes(path, out, head + n);
+}
+
+static bool
+Run(const char *outPath, char *cmdline)
+{
+	SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+	HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+	                         FILE_ATTRIBUTE_NORMAL, nullptr);
+	if (out == INVALID_HANDLE_VALUE)
+		return false;
+	STARTUPINFOA si;
+	std::memset(&si, 0, sizeof si);
+	si.cb = sizeof si;
+	si.dwFlags = STARTF_USESTDHANDLES;
+	si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+	si.hStdOutput = out;
+	si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+	PROCESS_INFORMATION pi;
+	DWORD start = GetTickCount();
+	BOOL ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+	                         &si, &pi);
+	CloseHandle(out);
+	if (!ok)
+		return false;
+	WaitForSingleObject(pi.hProcess, INFINITE);
+	DWORD status = 0;
+	GetExitCodeProcess(pi.hProcess, &status);
+	DWORD elapsed = GetTickCount() - start;
+	CloseHandle(pi.hThread);
+	CloseHandle(pi.hProcess);
+
+	char path[MAX_PATH + 16], text[64];
+	std::snprintf(path, sizeof path, "%s.status", outPath);
+	int n = std::snprintf(text, sizeof text, "%lu %lu\n", status, elapsed);
+	return WriteFileBytes(path, text, n);
+}
+
+int
+main(int argc, char **argv)
+{
+	if (argc != 2)
+		return 2;
+	scriptPath = argv[1];
+	FILE *f = std::fopen(scriptPath, "rb");
+	if (f == nullptr)
+		return Fail("cannot open script", scriptPath);
+	size_t len = std::fread(script, 1, sizeof script - 1, f);
+	std::fclose(f);
+	script[len] = '\0';
+
+	for (char *line = script; *line != '\0';) {
+		char *end = std::strchr(line, '\n');
+		char *next = end != nullptr ? end + 1 : line + std::strlen(line);
+		if (end != nullptr)
+			*end = '\0';
+		char *arg = std::strchr(line, ' ');
+		if (arg != nullptr)
+			*arg++ = '\0';
+		else
+			arg = line + std::strlen(line);
+
+		if (std::strcmp(line, "title") == 0) {
+			SetConsoleTitleA(arg);
+		} else if (std::strcmp(line, "probe") == 0) {
+			if (!Probe(arg))
+				return Fail("probe", arg);
+		} else if (std::strcmp(line, "cd") == 0) {
+			if (!SetCurrentDirectoryA(arg))
+				return Fail("cd", arg);
+		} else if (std::strcmp(line, "run") == 0) {
+			char *cmdline = std::strchr(arg, ' ');
+			if (cmdline == nullptr)
+				return Fail("run needs a command line", arg);
+			*cmdline++ = '\0';
+			if (!Run(arg, cmdline))
+				return Fail("run", cmdline);
+		} else if (std::strcmp(line, "sleep") == 0) {
+			Sleep(std::strtoul(arg, nullptr, 10));
+		} else if (line[0] != '\0') {
+			return Fail("unknown step", line);
+		}
+		line = next;
+	}
+	return 0;
+}

@@ -1,0 +1,76 @@
+/*
+ * An ordinary top-level window that logs every WM_FONTCHANGE it receives.
+ *
+ *   window_probe LOG READY [hang]
+ *
+ * Creates the window, writes READY, then pumps messages, appending one line
+ * to LOG per WM_FONTCHANGE. With "hang" it stops pumping once READY is
+ * written, as a hung application does. Ends on WM_CLOSE or when killed.
+ */
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+static const char *logPath;
+
+static LRESULT CALLBACK
+WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+	if (message == WM_FONTCHANGE) {
+		FILE *f = std::fopen(logPath, "ab");
+		if (f != nullptr) {
+			std::fprintf(f, "WM_FONTCHANGE %lu\n", GetTickCount());
+			std::fclose(f);
+		}
+		return 0;
+	}
+	if (message == WM_DESTROY) {
+		PostQuitMessage(0);
+		return 0;
+	}
+	return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int
+main(int argc, char **argv)
+{
+	if (argc < 3)
+		return 2;
+	logPath = argv[1];
+	bool hang = argc > 3 && std::strcmp(argv[3], "hang") == 0;
+
+	WNDCLASSA wc;
+	std::memset(&wc, 0, sizeof wc);
+	wc.lpfnWndProc = WindowProc;
+	wc.hInstance = GetModuleHandleA(nullptr);
+	wc.lpszClassName = "OstrivelWindowProbe";
+	if (!RegisterClassA(&wc))
+		return 3;
+	HWND window = CreateWindowA("OstrivelWindowProbe", "Window probe", WS_OVERLAPPEDWINDOW,
+	                            10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+	if (window == nullptr)
+		return 4;
+	ShowWindow(window, SW_SHOWNOACTIVATE);
+
+	/* Settle the messages creation sends before saying ready. */
+	MSG msg;
+	while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+		DispatchMessageA(&msg);
+
+	FILE *ready = std::fopen(argv[2], "wb");
+	if (ready == nullptr)
+		return 5;
+	std::fprintf(ready, "%lu\n", (unsigned long)(ULONG_PTR)window);
+	std::fclose(ready);
+
+	if (hang) {
+		Sleep(INFINITE);
+		return 0;
+	}
+	while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+		TranslateMessage(&msg);
+		DispatchMessageA(&msg);
+	}
+	return 0;
+}

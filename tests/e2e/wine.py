@@ -1,0 +1,186 @@
+"""Harness: runs Windows programs under Wine, in console windows of their own.
+
+One session (a private Wine prefix, an Xvfb display and a persistent wine
+server) lives in a state directory; `start` makes it and `stop` removes it, so
+a test run can share one across many cases:
+
+    python3 wine.py start STATE_DIR
+    python3 wine.py stop STATE_DIR
+
+Cases use Session(STATE_DIR).console(steps) to run a script of the console
+probe in a new console window (wineconsole) and read what it left behind.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+WINE_CANDIDATES = ["/usr/lib/wine/wine64", "/usr/lib64/wine/wine64", "wine64"]
+
+
+def find_wine():
+    for c in WINE_CANDIDATES:
+        path = shutil.which(c)
+        if path:
+            return path
+    return None
+
+
+def die(message):
+    sys.stderr.write("wine harness: " + message + "\n")
+    sys.exit(2)
+
+
+def winpath(path):
+    """A Linux path as Wine sees it through drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Session:
+    def __init__(self, state):
+        self.state = os.path.abspath(state)
+        self.wine = find_wine()
+        with open(os.path.join(self.state, "display")) as f:
+            self.display = f.read().strip()
+        self.env = dict(os.environ)
+        self.env.update(WINEPREFIX=os.path.join(self.state, "prefix"),
+                        WINEDEBUG="-all", DISPLAY=self.display,
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.prefix = self.env["WINEPREFIX"]
+
+    def wine_run(self, args, timeout=120):
+        """Runs wine with ARGS; returns (exit status, output). Output goes
+        through a file: Wine's background processes inherit it and would hold
+        a pipe open for ever."""
+        with tempfile.TemporaryFile(dir=self.state) as out:
+            status = subprocess.run([self.wine] + args, env=self.env, timeout=timeout,
+                                    stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT).returncode
+            out.seek(0)
+            return status, out.read().decode("latin-1")
+
+    def console(self, steps, timeout=120):
+        """Runs the console probe with STEPS (lines of bytes) in a new console
+        window; returns its exit status. Steps name files by Windows path."""
+        fd, script = tempfile.mkstemp(dir=self.state, suffix=".script")
+        with os.fdopen(fd, "wb") as f:
+            f.write(b"\n".join(steps) + b"\n")
+        probe = os.path.join(self.state, "bin", "console_probe.exe")
+        status, _ = self.wine_run(["wineconsole", probe, winpath(script)], timeout=timeout)
+        error = script + ".error"
+        if os.path.exists(error):
+            with open(error, "rb") as f:
+                raise RuntimeError("console probe: " + f.read().decode("latin-1"))
+        os.unlink(script)
+        return status
+
+    def set_version(self, exe_name, version):
+        """Wine's per-program Windows version; None removes the setting."""
+        key = "HKCU\\Software\\Wine\\AppDefaults\\" + exe_name
+        if version is None:
+            self.wine_run(["reg", "delete", key, "/f"])
+        else:
+            status, out = self.wine_run(["reg", "add", key, "/v", "Version", "/d", version,
+                                         "/f"])
+            if status != 0:
+                raise RuntimeError("reg add failed: " + out)
+
+    def spawn(self, args):
+        """Starts a Windows program outside any console; returns the Popen."""
+        return subprocess.Popen([self.wine] + args, env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def start(state, binaries):
+    wine = find_wine()
+    if wine is None:
+        die("Wine's 64-bit loader (wine64) is missing: apt-get install wine wine64")
+    if shutil.which("Xvfb") is None:
+        die("Xvfb is missing: apt-get install xvfb")
+    if os.path.exists(state):
+        stop(state)
+    os.makedirs(os.path.join(state, "bin"))
+    for b in binaries:
+        shutil.copy(b, os.path.join(state, "bin"))
+
+    # A display number nobody holds; Xvfb's -displayfd tells which it took.
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=[w], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    deadline = time.time() + 30
+    while not number.endswith(b"\n") and time.time() < deadline:
+        chunk = os.read(r, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(r)
+    if not number.strip():
+        xvfb.kill()
+        die("Xvfb did not start")
+    with open(os.path.join(state, "display"), "w") as f:
+        f.write(":" + number.decode().strip() + "\n")
+    with open(os.path.join(state, "xvfb.pid"), "w") as f:
+        f.write(str(xvfb.pid) + "\n")
+
+    s = Session(state)
+    server = os.path.join(os.path.dirname(wine), "wineserver")
+    if not os.path.exists(server):
+        server = shutil.which("wineserver") or "wineserver"
+    with open(os.path.join(state, "wineserver"), "w") as f:
+        f.write(server + "\n")
+    os.makedirs(s.prefix)
+    # Daemons must not hold the caller's output open: CTest waits on it.
+    subprocess.run([server, "-p"], env=s.env, check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    status, out = s.wine_run(["wineboot", "-i"], timeout=300)
+    if status != 0:
+        die("wineboot failed: " + out[-2000:])
+    # Wine's desktop ends with its last window and takes seconds to come back,
+    # so a window of our own keeps it up between console windows.
+    ready = os.path.join(state, "keeper.ready")
+    keeper = s.spawn([os.path.join(state, "bin", "window_probe.exe"),
+                      winpath(os.path.join(state, "keeper.log")), winpath(ready)])
+    with open(os.path.join(state, "keeper.pid"), "w") as f:
+        f.write(str(keeper.pid) + "\n")
+    deadline = time.time() + 60
+    while not os.path.exists(ready):
+        if time.time() > deadline or keeper.poll() is not None:
+            die("the window probe did not start")
+        time.sleep(0.1)
+
+
+def stop(state):
+    if not os.path.isdir(state):
+        return
+    try:
+        s = Session(state)
+        with open(os.path.join(state, "wineserver")) as f:
+            server = f.read().strip()
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run([server, "-k"], env=s.env, **quiet)
+        subprocess.run([server, "-w"], env=s.env, **quiet)
+    except (OSError, subprocess.SubprocessError):
+        pass
+    for pidfile in ("keeper.pid", "xvfb.pid"):
+        try:
+            with open(os.path.join(state, pidfile)) as f:
+                os.kill(int(f.read()), signal.SIGTERM)
+        except (OSError, ValueError):
+            pass
+    shutil.rmtree(state, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) >= 3 and sys.argv[1] == "start":
+        start(sys.argv[2], sys.argv[3:])
+    elif len(sys.argv) == 3 and sys.argv[1] == "stop":
+        stop(sys.argv[2])
+    else:
+        die("usage: wine.py start STATE_DIR BINARY... | stop STATE_DIR")
