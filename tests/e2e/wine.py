@@ -4,8 +4,10 @@ One session (a private Wine prefix, an Xvfb display and a persistent wine
 server) lives in a state directory; `start` makes it and `stop` removes it, so
 a test run can share one across many cases:
 
-    python3 wine.py start STATE_DIR
+    python3 wine.py start STATE_DIR BINARY...
     python3 wine.py stop STATE_DIR
+
+`show BUILD_DIR ARG...` does all three for one run of the program.
 
 Cases use Session(STATE_DIR).console(steps) to run a script of the console
 probe in a new console window (wineconsole) and read what it left behind.
@@ -177,10 +179,34 @@ def stop(state):
     shutil.rmtree(state, ignore_errors=True)
 
 
+def show(build, args):
+    """Runs BUILD's ostrivel.exe with ARGS in a console window of a session of
+    its own and copies what it printed to standard output."""
+    state = tempfile.mkdtemp(prefix="ostrivel-wine.")
+    try:
+        start(state, [os.path.join(build, name) for name in
+                      ("ostrivel.exe", "tests/console_probe.exe", "tests/window_probe.exe")])
+        s = Session(state)
+        out = os.path.join(state, "out")
+        command = subprocess.list2cmdline([winpath(os.path.join(state, "bin", "ostrivel.exe"))]
+                                          + args)
+        s.console([b"title Ostrivel under Wine",
+                   b"run " + winpath(out).encode() + b" " + command.encode("latin-1")])
+        with open(out, "rb") as f:
+            sys.stdout.buffer.write(f.read())
+        with open(out + ".status") as f:
+            return int(f.read().split()[0])
+    finally:
+        stop(state)
+
+
 if __name__ == "__main__":
     if len(sys.argv) >= 3 and sys.argv[1] == "start":
         start(sys.argv[2], sys.argv[3:])
     elif len(sys.argv) == 3 and sys.argv[1] == "stop":
         stop(sys.argv[2])
+    elif len(sys.argv) >= 3 and sys.argv[1] == "show":
+        sys.exit(show(sys.argv[2], sys.argv[3:]))
     else:
-        die("usage: wine.py start STATE_DIR BINARY... | stop STATE_DIR")
+        die("usage: wine.py start STATE_DIR BINARY... | stop STATE_DIR"
+            " | show BUILD_DIR [ARG...]")

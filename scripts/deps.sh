@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs, on Debian, whatever the build and the tests need and is missing.
+set -eu
+packages="cmake make g++ libgtest-dev python3
+g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+wine wine64 xvfb"
+missing=
+for p in $packages; do
+	dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' ||
+		missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+echo "installing:$missing"
+$sudo apt-get update
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
