@@ -6,20 +6,32 @@
 const char temptitle[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
 /*
- * The user's title must come back whole, so the buffer holds the longest
- * title a console keeps (under 64 KiB). Static: too large for the stack.
+ * The user's title must come back whole. A Windows console title stays under
+ * 64 KiB; the buffer has room for one byte more than that, so a title that
+ * does not fit is known whether the system reports its full length or the
+ * truncated one. Static: too large for the stack.
  */
-static char savedtitle[65536];
+enum { TITLE_MAX = 65535 };
+static char savedtitle[TITLE_MAX + 2];
 
+/*
+ * Gives the console a title no other window has and asks the window manager
+ * for the window with it. A title that cannot be saved whole is left alone.
+ */
 plat::WindowHandle
 FindConsoleHandle(void)
 {
-	if (plat::GetConsoleTitleA(savedtitle, sizeof savedtitle) == 0)
-		return 0;
-	plat::SetConsoleTitleA(temptitle);
-	plat::Sleep(50);
-	plat::WindowHandle window = plat::FindWindowA(nullptr, temptitle);
-	plat::SetConsoleTitleA(savedtitle);
+	plat::WindowHandle window = 0;
+
+	plat::BeginTitleGuard();
+	unsigned len = plat::GetConsoleTitleA(savedtitle, sizeof savedtitle);
+	if (len != 0 && len <= TITLE_MAX) {
+		plat::SetConsoleTitleA(temptitle);
+		plat::Sleep(50);
+		window = plat::FindWindowA(nullptr, temptitle);
+		plat::SetConsoleTitleA(savedtitle);
+	}
+	plat::EndTitleGuard();
 	return window;
 }
 

@@ -62,6 +62,15 @@ unsigned GetConsoleTitleA(char *title, unsigned size);
 int SetConsoleTitleA(const char *title);
 void Sleep(unsigned milliseconds);
 
+/*
+ * Brackets the time the console may show a temporary title. Begin waits, for
+ * a bounded time, while another copy of the program shows one (so the two
+ * cannot find each other's window), and holds back the end of the process
+ * (Ctrl+C, Ctrl+Break, close) until End, so the title is back first.
+ */
+void BeginTitleGuard(void);
+void EndTitleGuard(void);
+
 /* Windows and menus (user32). */
 WindowHandle FindWindowA(const char *className, const char *windowName);
 WindowHandle GetForegroundWindow(void);

@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -116,7 +117,32 @@ done:
 	return len;
 }
 
+static sigset_t guardSaved;
+
 namespace plat {
+
+/*
+ * Signals that end or stop the process wait until the title is back. No
+ * other copy can find this terminal's window, so there is nothing to share.
+ */
+void
+BeginTitleGuard(void)
+{
+	sigset_t block;
+	sigemptyset(&block);
+	sigaddset(&block, SIGINT);
+	sigaddset(&block, SIGTERM);
+	sigaddset(&block, SIGHUP);
+	sigaddset(&block, SIGQUIT);
+	sigaddset(&block, SIGTSTP);
+	sigprocmask(SIG_BLOCK, &block, &guardSaved);
+}
+
+void
+EndTitleGuard(void)
+{
+	sigprocmask(SIG_SETMASK, &guardSaved, nullptr);
+}
 
 unsigned
 GetConsoleTitleA(char *title, unsigned size)

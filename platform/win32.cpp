@@ -27,7 +27,56 @@ ToHwnd(plat::WindowHandle w)
 	return reinterpret_cast<HWND>(w);
 }
 
+/*
+ * The title guard: a named mutex shared by every copy in the session, held
+ * while a temporary title is shown, and a mutex of this process that the
+ * console control handler takes before letting the process end.
+ */
+static const char DISCOVERY_MUTEX[] = "Ostrivel.ConsoleDiscovery";
+static const DWORD DISCOVERY_WAIT_MS = 2000; /* a discovery takes ~60 ms */
+static const DWORD HANDLER_WAIT_MS = 3000;   /* within close's 5 s grace */
+
+static HANDLE discoveryMutex;
+static HANDLE titleLock;
+static bool discoveryHeld;
+
+static BOOL WINAPI
+CtrlHandler(DWORD)
+{
+	/* Kept, not released: no new temporary title until the process ends. */
+	WaitForSingleObject(titleLock, HANDLER_WAIT_MS);
+	return FALSE; /* the default action ends the process */
+}
+
 namespace plat {
+
+void
+BeginTitleGuard(void)
+{
+	if (titleLock == nullptr) {
+		titleLock = CreateMutexA(nullptr, FALSE, nullptr);
+		discoveryMutex = CreateMutexA(nullptr, FALSE, DISCOVERY_MUTEX);
+		if (titleLock != nullptr)
+			SetConsoleCtrlHandler(CtrlHandler, TRUE);
+	}
+	/* Abandoned: a copy ended while holding it; the mutex is ours now. */
+	DWORD w = discoveryMutex != nullptr
+	              ? WaitForSingleObject(discoveryMutex, DISCOVERY_WAIT_MS)
+	              : WAIT_FAILED;
+	discoveryHeld = w == WAIT_OBJECT_0 || w == WAIT_ABANDONED;
+	if (titleLock != nullptr)
+		WaitForSingleObject(titleLock, INFINITE);
+}
+
+void
+EndTitleGuard(void)
+{
+	if (titleLock != nullptr)
+		ReleaseMutex(titleLock);
+	if (discoveryHeld)
+		ReleaseMutex(discoveryMutex);
+	discoveryHeld = false;
+}
 
 unsigned
 GetConsoleTitleA(char *title, unsigned size)

@@ -80,7 +80,21 @@ GetConsoleTitleA(char *title, unsigned size)
 	std::size_t n = std::min<std::size_t>(state.title.size(), size - 1);
 	std::memcpy(title, state.title.data(), n);
 	title[n] = '\0';
-	return static_cast<unsigned>(n);
+	return static_cast<unsigned>(state.reportsCopiedLength ? n : state.title.size());
+}
+
+void
+BeginTitleGuard(void)
+{
+	Log("BeginTitleGuard()");
+	state.guardMaxDepth = std::max(state.guardMaxDepth, ++state.guardDepth);
+}
+
+void
+EndTitleGuard(void)
+{
+	Log("EndTitleGuard()");
+	state.guardDepth--;
 }
 
 int

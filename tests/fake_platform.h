@@ -22,6 +22,8 @@ struct Disk {
 struct State {
 	/* Console: the title is read and written like a real console's. */
 	std::string title;
+	bool reportsCopiedLength = false; /* else the full length, as Wine does */
+	int guardDepth = 0, guardMaxDepth = 0;
 	plat::WindowHandle consoleWindow = 0; /* found by the console's title */
 	std::map<std::string, plat::WindowHandle> windows; /* other windows */
 	plat::WindowHandle foreground = 0;

@@ -14,9 +14,11 @@ TEST_F(Fake, DiscoverySetsTheTemporaryTitleWaitsFindsAndRestores)
 
 	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
 	EXPECT_EQ(fake::state.calls,
-	          (Calls{"GetConsoleTitleA(65536)", "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
+	          (Calls{"BeginTitleGuard()", "GetConsoleTitleA(65537)",
+	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
 	                 "FindWindowA((null)," + TEMP + ")",
-	                 "SetConsoleTitleA(C:\\WINDOWS\\system32\\cmd.exe)"}));
+	                 "SetConsoleTitleA(C:\\WINDOWS\\system32\\cmd.exe)", "EndTitleGuard()"}));
+	EXPECT_EQ(fake::state.guardDepth, 0);
 	EXPECT_EQ(fake::state.title, "C:\\WINDOWS\\system32\\cmd.exe");
 	EXPECT_EQ(std::string(temptitle), TEMP);
 }
@@ -35,13 +37,38 @@ TEST_F(Fake, DiscoveryChangesNothingWhenTheTitleReadsBackEmpty)
 	fake::state.title = "";
 	fake::state.consoleWindow = 99;
 	EXPECT_EQ(FindConsoleHandle(), 0u);
-	EXPECT_EQ(fake::state.calls, (Calls{"GetConsoleTitleA(65536)"}));
+	EXPECT_EQ(fake::state.calls,
+	          (Calls{"BeginTitleGuard()", "GetConsoleTitleA(65537)", "EndTitleGuard()"}));
 	EXPECT_EQ(fake::state.title, "");
+}
+
+TEST_F(Fake, DiscoveryLeavesATitleTooLongToSaveAlone)
+{
+	fake::state.consoleWindow = 99;
+	for (bool copiedLength : {false, true}) {
+		fake::state.reportsCopiedLength = copiedLength;
+		for (std::size_t len : {65536u, 65537u, 100000u}) {
+			fake::state.calls.clear();
+			fake::state.title = std::string(len, 'x') + "end";
+			std::string before = fake::state.title;
+			EXPECT_EQ(FindConsoleHandle(), 0u) << len;
+			EXPECT_EQ(fake::state.title, before) << len;
+			EXPECT_TRUE(fake::Calls("SetConsoleTitleA").empty()) << len;
+			EXPECT_EQ(fake::state.calls.back(), "EndTitleGuard()");
+		}
+	}
+	/* The longest title a console holds is still used and put back. */
+	for (bool copiedLength : {false, true}) {
+		fake::state.reportsCopiedLength = copiedLength;
+		fake::state.title = std::string(65534, 'y') + "!";
+		EXPECT_EQ(FindConsoleHandle(), 99u);
+		EXPECT_EQ(fake::state.title, std::string(65534, 'y') + "!");
+	}
 }
 
 TEST_F(Fake, DiscoveryPutsBackLongAndUnusualTitlesExactly)
 {
-	std::string longTitle(65000, 'T');
+	std::string longTitle(65535, 'T');
 	longTitle[0] = 'A';
 	longTitle.back() = 'Z';
 	std::string odd = "  spaces  \"quoted\" \xC4\x8D\xE9\xFF %s %n ";

@@ -31,13 +31,18 @@ passes = 0
 failures = []
 
 
+def shorten(value):
+    text = repr(value)
+    return text if len(text) <= 300 else f"{text[:200]}... ({len(text)} characters)"
+
+
 def check(name, got, want):
     global passes
     if got == want:
         passes += 1
     else:
         failures.append(name)
-        print(f"FAIL {name}\n  want: {want!r}\n  got:  {got!r}")
+        print(f"FAIL {name}\n  want: {shorten(want)}\n  got:  {shorten(got)}")
 
 
 def ok(name, condition, detail=""):
@@ -284,6 +289,98 @@ def group_wildcards():
     r = run(b"/? /c", title=b"glob", cwd=winpath(d).encode())
     check("/? is not expanded", r["out"], USAGE + str(r["before"]["console"]).encode())
     shutil.rmtree(d)
+
+
+def group_concurrency(pairs=20, reps=5):
+    """Pairs of consoles discovering at the same moment never cross."""
+    crossed = 0
+    for i in range(pairs):
+        go = os.path.join(work, f"go{i}")
+        started, tags = [], []
+        for side in (b"a", b"b"):
+            tag = f"c{i}{side.decode()}"
+            tags.append(tag)
+            started.append(session.console_start([
+                b"title pair %d side %s" % (i, side),
+                b"probe " + wfile(tag + ".before"),
+                b"waitfile " + winpath(go).encode(),
+                b"run " + wfile(tag + ".out") + b" " + program() + b" /c" * reps,
+                b"probe " + wfile(tag + ".after")]))
+        deadline = time.time() + 60
+        while not all(os.path.exists(os.path.join(work, t + ".before")) for t in tags):
+            if time.time() > deadline:
+                raise RuntimeError("consoles did not start")
+            time.sleep(0.01)
+        open(go, "wb").close()  # both go at once
+        for st in started:
+            session.console_wait(st)
+        windows = []
+        for tag, side in zip(tags, (b"a", b"b")):
+            with open(os.path.join(work, tag + ".out"), "rb") as f:
+                out = f.read()
+            with open(os.path.join(work, tag + ".before"), "rb") as f:
+                before = parse_probe(f.read())
+            with open(os.path.join(work, tag + ".after"), "rb") as f:
+                after = parse_probe(f.read())
+            windows.append(before["console"])
+            if out != str(before["console"]).encode() * reps:
+                crossed += 1
+                print(f"pair {i} side {side.decode()}: printed {out!r}, "
+                      f"its console is {before['console']}")
+            check(f"pair {i} side {side.decode()}: title kept", after["title"],
+                  b"pair %d side %s" % (i, side))
+        ok(f"pair {i}: two different consoles", windows[0] != windows[1], windows)
+    print(f"{pairs} pairs, {2 * pairs * reps} discoveries, {crossed} crossed")
+    check("crossed results", crossed, 0)
+
+
+def group_interrupt(tries=20):
+    """Ctrl+C while the temporary title is shown: the title is back first."""
+    steps = []
+    for i in range(tries):
+        steps += [b"title User title %d" % i,
+                  b"interrupt " + wfile(f"i{i}") + b" c " + program() + b" /c" * 40,
+                  b"probe " + wfile(f"i{i}.after")]
+    check("console probe", session.console(steps, timeout=600), 0)
+    hit = 0
+    for i in range(tries):
+        with open(os.path.join(work, f"i{i}"), "rb") as f:
+            result = f.read()
+        with open(os.path.join(work, f"i{i}.after"), "rb") as f:
+            after = parse_probe(f.read())
+        hit += result.startswith(b"sent=1")
+        check(f"try {i}: interrupted during the temporary title", result[:6], b"sent=1")
+        check(f"try {i}: title back", after["title"], b"User title %d" % i)
+    print(f"{tries} interruptions tried, {hit} sent while the temporary title was shown")
+
+
+def group_hostile():
+    long_value = bytes((0x41 + i % 26) for i in range(32000))
+    r = run(b"/t" + long_value, title=b"old")
+    check("32000-byte title set whole", r["after"]["title"], long_value)
+    r = run(b"/r" + long_value, title=b"fonts")
+    check("32000-byte font value reported whole", r["out"],
+          b"Adding font " + long_value + b" ... Jmeno fontu " + long_value +
+          b"\r\nExistuje ? 0\r\nOK\r\nRefreshing fonts ... OK\r\n")
+
+    control = "".join(chr(c) for c in range(1, 32) if c not in (9, 10, 13, 32))
+    r = run(["/t" + control + "\x7f\x80\xff end"], title=b"old")
+    check("control characters and high bytes in a title",
+          r["after"]["title"], (control + "\x7f\x80\xff end").encode("latin-1"))
+    r = run(["/\x01", "-\xe7", "/\x7f", "\x1b[2J", "/r\x1b[2J\xff"], title=b"old")
+    check("control characters and high bytes as options", r["out"],
+          b"unknown option /\x01\r\nunknown option -\xe7\r\nunknown option /\x7f\r\n"
+          b"Adding font \x1b[2J\xff ... Jmeno fontu \x1b[2J\xff\r\nExistuje ? 0\r\nOK\r\n"
+          b"Refreshing fonts ... OK\r\n")
+
+    # The largest title a Windows console holds comes back whole; Wine takes
+    # longer ones, which cannot be saved whole and so are left alone.
+    for size in (65535, 70000):
+        title = bytes((0x61 + i % 26) for i in range(size))
+        r = run(["/c"], title=title)
+        check(f"{size}-byte title kept", r["after"]["title"], title)
+        want = str(r["before"]["console"]).encode() if size <= 65535 else b"0"
+        check(f"{size}-byte title: console number", r["out"], want)
 
 
 GROUPS = {name[len("group_"):]: f for name, f in globals().items()

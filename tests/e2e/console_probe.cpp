@@ -9,6 +9,12 @@
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
  *                       write its exit status and run time to FILE.status
  *   sleep MS            wait
+ *   waitfile PATH       wait until PATH exists (at most 60 s)
+ *   interrupt FILE EVENT CMDLINE
+ *                       run CMDLINE; as soon as the console shows the
+ *                       temporary title, send EVENT (c or break) to it; then
+ *                       write to FILE whether the event went out during the
+ *                       temporary title, and the exit status
  *
  * Exits 0 when every step ran, 2 (after writing SCRIPT.error) otherwise.
  */
@@ -18,7 +24,7 @@
 #include <cstring>
 
 static char script[1 << 21];
-static char title[65536];
+static char title[1 << 20]; /* Wine keeps titles of any length */
 
 static const char *scriptPath;
 
@@ -53,8 +59,9 @@ Probe(const char *path)
 	int head = std::snprintf(out, sizeof out, "console=%lu\nforeground=%lu\ntitlelen=%lu\ntitle=",
 	                         (unsigned long)(ULONG_PTR)GetConsoleWindow(),
 	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), n);
-	std::memcpy(out + head, title, n);
-	return WriteFileBytes(path, out, head + n);
+	size_t kept = std::strlen(title); /* n may count what did not fit */
+	std::memcpy(out + head, title, kept);
+	return WriteFileBytes(path, out, head + kept);
 }
 
 static bool
@@ -90,6 +97,46 @@ Run(const char *outPath, char *cmdline)
 	std::snprintf(path, sizeof path, "%s.status", outPath);
 	int n = std::snprintf(text, sizeof text, "%lu %lu\n", status, elapsed);
 	return WriteFileBytes(path, text, n);
+}
+
+static const char TEMP_TITLE[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
+
+static bool
+Interrupt(const char *outPath, const char *event, char *cmdline)
+{
+	bool brk = std::strcmp(event, "break") == 0;
+	STARTUPINFOA si;
+	std::memset(&si, 0, sizeof si);
+	si.cb = sizeof si;
+	PROCESS_INFORMATION pi;
+	/* Ctrl+Break goes to the child's own group; Ctrl+C to the whole console. */
+	DWORD flags = brk ? CREATE_NEW_PROCESS_GROUP : 0;
+	if (!CreateProcessA(nullptr, cmdline, nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+	                    &si, &pi))
+		return false;
+	SetConsoleCtrlHandler(nullptr, TRUE); /* after the child took its own setting */
+
+	bool sent = false;
+	DWORD start = GetTickCount();
+	while (GetTickCount() - start < 20000 &&
+	       WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+		if (GetConsoleTitleA(title, sizeof title) != 0 && std::strcmp(title, TEMP_TITLE) == 0) {
+			sent = GenerateConsoleCtrlEvent(brk ? CTRL_BREAK_EVENT : CTRL_C_EVENT,
+			                                brk ? pi.dwProcessId : 0) != 0;
+			break;
+		}
+	}
+	WaitForSingleObject(pi.hProcess, 20000);
+	DWORD status = 0;
+	GetExitCodeProcess(pi.hProcess, &status);
+	CloseHandle(pi.hThread);
+	CloseHandle(pi.hProcess);
+	Sleep(100);
+	SetConsoleCtrlHandler(nullptr, FALSE);
+
+	char text[64];
+	int n = std::snprintf(text, sizeof text, "sent=%d status=%lu\n", sent ? 1 : 0, status);
+	return WriteFileBytes(outPath, text, n);
 }
 
 int
@@ -131,6 +178,22 @@ main(int argc, char **argv)
 			*cmdline++ = '\0';
 			if (!Run(arg, cmdline))
 				return Fail("run", cmdline);
+		} else if (std::strcmp(line, "interrupt") == 0) {
+			char *event = std::strchr(arg, ' ');
+			char *cmdline = event != nullptr ? std::strchr(event + 1, ' ') : nullptr;
+			if (cmdline == nullptr)
+				return Fail("interrupt needs an event and a command line", arg);
+			*event++ = '\0';
+			*cmdline++ = '\0';
+			if (!Interrupt(arg, event, cmdline))
+				return Fail("interrupt", cmdline);
+		} else if (std::strcmp(line, "waitfile") == 0) {
+			DWORD start = GetTickCount();
+			while (GetFileAttributesA(arg) == INVALID_FILE_ATTRIBUTES) {
+				if (GetTickCount() - start > 60000)
+					return Fail("waitfile timed out", arg);
+				Sleep(1);
+			}
 		} else if (std::strcmp(line, "sleep") == 0) {
 			Sleep(std::strtoul(arg, nullptr, 10));
 		} else if (line[0] != '\0') {

@@ -67,11 +67,26 @@ class Session:
     def console(self, steps, timeout=120):
         """Runs the console probe with STEPS (lines of bytes) in a new console
         window; returns its exit status. Steps name files by Windows path."""
+        return self.console_wait(self.console_start(steps), timeout)
+
+    def console_start(self, steps):
+        """Starts a console like console() and returns at once."""
         fd, script = tempfile.mkstemp(dir=self.state, suffix=".script")
         with os.fdopen(fd, "wb") as f:
             f.write(b"\n".join(steps) + b"\n")
         probe = os.path.join(self.state, "bin", "console_probe.exe")
-        status, _ = self.wine_run(["wineconsole", probe, winpath(script)], timeout=timeout)
+        p = subprocess.Popen([self.wine, "wineconsole", probe, winpath(script)], env=self.env,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        return p, script
+
+    def console_wait(self, started, timeout=120):
+        p, script = started
+        try:
+            status = p.wait(timeout)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            raise
         error = script + ".error"
         if os.path.exists(error):
             with open(error, "rb") as f:
