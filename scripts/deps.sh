@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs, on Debian, whatever the build and the tests need and is missing.
 set -eu
-packages="cmake make g++ libgtest-dev python3
+packages="cmake make g++ libgtest-dev python3 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
 wine wine64 xvfb"
 missing=

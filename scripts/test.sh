@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs what is missing, builds the native and both Windows programs, and
-# runs every test: unit tests, the native program's checks, the Windows
-# programs' imports and the end-to-end cases under Wine.
+# runs every test: unit tests (also under ASan and UBSan, with a fuzzing
+# smoke run), the native program's checks, the Windows programs' imports and
+# the end-to-end cases under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-for preset in native mingw-i686 mingw-x64; do
+for preset in native native-asan mingw-i686 mingw-x64; do
 	cmake --preset $preset
 	cmake --build --preset $preset -j "$(nproc)"
 	ctest --preset $preset

@@ -2,7 +2,7 @@
 # Runs the native program as a user would, checking its output byte for byte.
 # Usage: native_cli.sh PROGRAM
 set -u
-prog=$1
+prog=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fails=0
@@ -45,6 +45,9 @@ check "refresh missing font" 'Adding font no such.ttf ... Jmeno fontu no such.tt
 check "refresh existing font" 'Adding font real.ttf ... Jmeno fontu real.ttf\nExistuje ? 1\nOK\nRefreshing fonts ... OK\n' -Rreal.ttf
 check "format characters are data" 'unknown option /%%s%%n\n' /%s%n
 
+long=$(printf '%0100000d' 0 | tr 0 L)
+check "100 000-byte font value" "Adding font $long ... Jmeno fontu $long\nExistuje ? 0\nOK\nRefreshing fonts ... OK\n" "/r$long"
+
 # The report: no windows, no Windows version, and a current directory that
 # has no drive letter; drive C is real only where /mnt/c is mounted.
 if [ -d /mnt/c ]; then
@@ -54,6 +57,17 @@ else
 fi
 info="hwnd console=0\nhwnd foreground=0\nOS version=\nDisk /=-1.000000 GB\nDisk C=$cfree GB\n"
 [ -d /mnt/c ] || check "information report" "$info" /i
+
+# A current directory too long for the 260-byte buffer names no drive.
+deep=$work
+while [ ${#deep} -le 300 ]; do deep=$deep/dddddddddddddddddddddddddddddddddddddddddddddddddd; done
+mkdir -p "$deep"
+if [ ! -d /mnt/c ]; then
+	saved=$work
+	work=$deep
+	check "long current directory" "hwnd console=0\nhwnd foreground=0\nOS version=\nDisk ?=-1.000000 GB\nDisk C=0.000000 GB\n" /i
+	work=$saved
+fi
 
 echo "$passes passed, $fails failed"
 [ $fails -eq 0 ]

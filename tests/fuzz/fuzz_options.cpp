@@ -1,0 +1,93 @@
+/*
+ * Fuzz target: arbitrary argument vectors through HandleOptions, over the
+ * platform fake in a state the input also chooses. Beyond the sanitizers it
+ * checks what a user relies on: the console title ends as the last /t set it
+ * (or as it was), and every title guard taken is given back.
+ *
+ * Input: 4 bytes of platform state, then the arguments separated by NULs.
+ * Values far longer than a fuzzing input are covered by the unit tests.
+ */
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/ostrivel.h"
+#include "fake_platform.h"
+
+static const char *const DIRECTORIES[] = {"C:\\", "c:\\x", "D:\\games", "\\\\srv\\share", ""};
+
+extern "C" int
+LLVMFuzzerInitialize(int *, char ***)
+{
+	/* The output is checked by the unit tests; here it would only slow. */
+	if (std::freopen("/dev/null", "w", stdout) == nullptr)
+		std::abort();
+	return 0;
+}
+
+static void
+Configure(const std::uint8_t *b)
+{
+	fake::Reset();
+	fake::state.title = (b[0] & 1) ? "" : "user title";
+	fake::state.consoleWindow = (b[0] & 2) ? 0x10010 : 0;
+	fake::state.reportsCopiedLength = (b[0] & 4) != 0;
+	fake::state.hasFreeSpaceEx = (b[0] & 8) != 0;
+	fake::state.acceptsEx = (b[0] & 16) != 0;
+	fake::state.acceptsBasic = (b[0] & 32) != 0;
+	fake::state.cwdFails = (b[0] & 64) != 0;
+	fake::state.foreground = (b[0] & 128) ? 0xFFFFFFFFu : 0;
+	fake::state.platformId = b[1] % 4;
+	fake::state.major = b[2] % 8;
+	fake::state.minor = b[3];
+	fake::state.cwd = DIRECTORIES[b[1] / 4 % 5];
+	fake::state.disks["C:\\"].freeToCaller = 0x123456789ull * b[2];
+	fake::state.disks["C:\\"].freeClusters = b[3] * 1000u;
+	fake::state.disks["C:\\"].sectorsPerCluster = 8;
+	fake::state.disks["C:\\"].bytesPerSector = 512;
+	fake::state.files.insert("font.ttf");
+}
+
+extern "C" int
+LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+	if (size < 4)
+		return 0;
+	Configure(data);
+	data += 4;
+	size -= 4;
+
+	std::vector<std::string> args{"ostrivel"};
+	std::string current;
+	for (std::size_t i = 0; i < size; i++) {
+		if (data[i] == '\0') {
+			args.push_back(current);
+			current.clear();
+		} else {
+			current.push_back(static_cast<char>(data[i]));
+		}
+	}
+	args.push_back(current);
+
+	/* What the title must end as: the last /t value, else untouched. */
+	std::string title = fake::state.title;
+	for (std::size_t i = 1; i < args.size(); i++) {
+		const std::string &a = args[i];
+		if (a.size() >= 2 && (a[0] == '/' || a[0] == '-') && (a[1] == 't' || a[1] == 'T'))
+			title = a.substr(2);
+	}
+
+	std::vector<char *> argv;
+	for (std::string &a : args)
+		argv.push_back(&a[0]);
+	argv.push_back(nullptr);
+	HandleOptions(static_cast<int>(args.size()), argv.data());
+	std::fflush(stdout);
+
+	if (fake::state.title != title || fake::state.guardDepth != 0 ||
+	    fake::state.guardMaxDepth > 1)
+		std::abort();
+	return 0;
+}
