@@ -55,6 +55,7 @@ static bool
 Probe(const char *path)
 {
 	static char out[sizeof title + 128];
+	title[0] = '\0'; /* an empty title is not written */
 	DWORD n = GetConsoleTitleA(title, sizeof title);
 	int head = std::snprintf(out, sizeof out, "console=%lu\nforeground=%lu\ntitlelen=%lu\ntitle=",
 	                         (unsigned long)(ULONG_PTR)GetConsoleWindow(),
