@@ -115,10 +115,8 @@ WindowHandle
 FindWindowA(const char *className, const char *windowName)
 {
 	Log("FindWindowA(%s,%s)", Shown(className).c_str(), Shown(windowName).c_str());
-	if (state.consoleWindow != 0 && windowName != nullptr && state.title == windowName)
-		return state.consoleWindow;
-	auto w = state.windows.find(windowName);
-	return w == state.windows.end() ? 0 : w->second;
+	bool ours = windowName != nullptr && state.title == windowName;
+	return ours ? state.consoleWindow : 0;
 }
 
 WindowHandle

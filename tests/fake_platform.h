@@ -25,7 +25,6 @@ struct State {
 	bool reportsCopiedLength = false; /* else the full length, as Wine does */
 	int guardDepth = 0, guardMaxDepth = 0;
 	plat::WindowHandle consoleWindow = 0; /* found by the console's title */
-	std::map<std::string, plat::WindowHandle> windows; /* other windows */
 	plat::WindowHandle foreground = 0;
 	plat::MenuHandle systemMenu = 0;
 
