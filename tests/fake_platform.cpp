@@ -49,17 +49,25 @@ Shown(const char *s)
 	return t;
 }
 
+/* The drive's figures, or null when its query fails. */
+static const Disk *
+FindDisk(const char *root)
+{
+	auto d = state.disks.find(root);
+	return d == state.disks.end() || !d->second.ok ? nullptr : &d->second;
+}
+
 static int PLAT_WINAPI
 FreeSpaceEx(const char *root, std::uint64_t *toCaller, std::uint64_t *total,
             std::uint64_t *totalFree)
 {
 	Log("GetDiskFreeSpaceExA(%s)", root);
-	auto d = state.disks.find(root);
-	if (d == state.disks.end() || !d->second.ok)
+	const Disk *d = FindDisk(root);
+	if (d == nullptr)
 		return 0;
-	*toCaller = d->second.freeToCaller;
-	*total = d->second.total;
-	*totalFree = d->second.totalFree;
+	*toCaller = d->freeToCaller;
+	*total = d->total;
+	*totalFree = d->totalFree;
 	return 1;
 }
 
@@ -219,13 +227,13 @@ GetDiskFreeSpaceA(const char *root, std::uint32_t *sectorsPerCluster,
                   std::uint32_t *totalClusters)
 {
 	Log("GetDiskFreeSpaceA(%s)", root);
-	auto d = state.disks.find(root);
-	if (d == state.disks.end() || !d->second.ok)
+	const fake::Disk *d = fake::FindDisk(root);
+	if (d == nullptr)
 		return 0;
-	*sectorsPerCluster = d->second.sectorsPerCluster;
-	*bytesPerSector = d->second.bytesPerSector;
-	*freeClusters = d->second.freeClusters;
-	*totalClusters = d->second.totalClusters;
+	*sectorsPerCluster = d->sectorsPerCluster;
+	*bytesPerSector = d->bytesPerSector;
+	*freeClusters = d->freeClusters;
+	*totalClusters = d->totalClusters;
 	return 1;
 }
 
