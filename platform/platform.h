@@ -57,9 +57,14 @@ const unsigned FONTCHANGE_MESSAGE = 0x001D;  /* WM_FONTCHANGE */
 const WindowHandle BROADCAST_WINDOW = 0xFFFF; /* HWND_BROADCAST */
 const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */
 
-/* Console (kernel32). */
+/*
+ * Console (kernel32). The wide entries hold the title as the NT family keeps
+ * it, UTF-16; where a system lacks them they fail with 0.
+ */
 unsigned GetConsoleTitleA(char *title, unsigned size);
 int SetConsoleTitleA(const char *title);
+unsigned GetConsoleTitleW(char16_t *title, unsigned size);
+int SetConsoleTitleW(const char16_t *title);
 void Sleep(unsigned milliseconds);
 
 /*

@@ -194,6 +194,19 @@ SetConsoleTitleA(const char *title)
 	return ok;
 }
 
+/* A terminal's title is bytes: only the 8-bit entries work here. */
+unsigned
+GetConsoleTitleW(char16_t *, unsigned)
+{
+	return 0;
+}
+
+int
+SetConsoleTitleW(const char16_t *)
+{
+	return 0;
+}
+
 void
 Sleep(unsigned milliseconds)
 {

@@ -21,6 +21,23 @@ static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
 static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
 static_assert(sizeof(ULARGE_INTEGER) == sizeof(std::uint64_t), "");
 
+static_assert(sizeof(char16_t) == sizeof(WCHAR), "");
+
+typedef DWORD(WINAPI *GetTitleWProc)(LPWSTR, DWORD);
+typedef BOOL(WINAPI *SetTitleWProc)(LPCWSTR);
+
+/*
+ * Wide entries are looked up, not imported, so that the program still loads
+ * on a system whose kernel32 lacks them.
+ */
+static plat::Proc
+Kernel32Entry(const char *name)
+{
+	HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+	FARPROC p = kernel != nullptr ? ::GetProcAddress(kernel, name) : nullptr;
+	return reinterpret_cast<plat::Proc>(p);
+}
+
 static HWND
 ToHwnd(plat::WindowHandle w)
 {
@@ -88,6 +105,20 @@ int
 SetConsoleTitleA(const char *title)
 {
 	return ::SetConsoleTitleA(title);
+}
+
+unsigned
+GetConsoleTitleW(char16_t *title, unsigned size)
+{
+	GetTitleWProc get = reinterpret_cast<GetTitleWProc>(Kernel32Entry("GetConsoleTitleW"));
+	return get != nullptr ? get(reinterpret_cast<LPWSTR>(title), size) : 0;
+}
+
+int
+SetConsoleTitleW(const char16_t *title)
+{
+	SetTitleWProc set = reinterpret_cast<SetTitleWProc>(Kernel32Entry("SetConsoleTitleW"));
+	return set != nullptr ? set(reinterpret_cast<LPCWSTR>(title)) : 0;
 }
 
 void
