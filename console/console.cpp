@@ -6,30 +6,79 @@
 const char temptitle[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
 /*
- * The user's title must come back whole. A Windows console title stays under
- * 64 KiB; the buffer has room for one byte more than that, so a title that
- * does not fit is known whether the system reports its full length or the
- * truncated one. Static: too large for the stack.
+ * The sizes the title is read with, smallest first. A console answers a read
+ * too small for its title with the copied length, the full length or 0, and
+ * XP to 7 refuse buffers above about 24 500 units, so a larger size is tried
+ * only while the read may not hold the whole title. The largest has room for
+ * more than any title a Windows console holds (under 64 Ki units), so a title
+ * that does not fit it is known to be too long to save.
  */
-enum { TITLE_MAX = 65535 };
-static char savedtitle[TITLE_MAX + 2];
+enum { TITLE_FIRST = 512, TITLE_CAPPED = 24500, TITLE_LARGEST = 65537 };
+static const unsigned TITLE_SIZES[] = {TITLE_FIRST, TITLE_CAPPED, TITLE_LARGEST};
+
+/* Static: too large for the stack. */
+static char16_t savedwide[TITLE_LARGEST];
+static char savedtitle[TITLE_LARGEST];
+
+/*
+ * Whole: the read returned n, with room to spare in the buffer, and the
+ * buffer holds exactly n characters before its NUL. Anything else may be
+ * cut, whichever way the console reports it.
+ */
+template <typename Char>
+static bool
+IsWhole(const Char *title, unsigned size, unsigned n)
+{
+	if (n == 0 || n >= size - 1)
+		return false;
+	for (unsigned i = 0; i < n; i++)
+		if (title[i] == 0)
+			return false;
+	return title[n] == 0;
+}
+
+/*
+ * Reads the title into a growing buffer until one read holds it whole, and
+ * says whether one did; *answered, whether any read returned other than 0.
+ */
+template <typename Char>
+static bool
+ReadWholeTitle(unsigned (*read)(Char *, unsigned), Char *title, bool *answered)
+{
+	*answered = false;
+	for (unsigned size : TITLE_SIZES) {
+		unsigned n = read(title, size);
+		*answered = *answered || n != 0;
+		if (IsWhole(title, size, n))
+			return true;
+	}
+	return false;
+}
 
 /*
  * Gives the console a title no other window has and asks the window manager
- * for the window with it. A title that cannot be saved whole is left alone.
+ * for the window with it. The NT family keeps titles in UTF-16, and through
+ * the 8-bit entries every character outside the code page would come back as
+ * "?", so the title is saved and put back through the wide entries; the 8-bit
+ * ones serve only where the wide ones answer nothing at all (the 9x family).
+ * A title that cannot be saved whole is left alone.
  */
 plat::WindowHandle
 FindConsoleHandle(void)
 {
 	plat::WindowHandle window = 0;
+	bool answered;
 
 	plat::BeginTitleGuard();
-	unsigned len = plat::GetConsoleTitleA(savedtitle, sizeof savedtitle);
-	if (len != 0 && len <= TITLE_MAX) {
+	bool wide = ReadWholeTitle(plat::GetConsoleTitleW, savedwide, &answered);
+	if (wide || (!answered && ReadWholeTitle(plat::GetConsoleTitleA, savedtitle, &answered))) {
 		plat::SetConsoleTitleA(temptitle);
 		plat::Sleep(50);
 		window = plat::FindWindowA(nullptr, temptitle);
-		plat::SetConsoleTitleA(savedtitle);
+		if (wide)
+			plat::SetConsoleTitleW(savedwide);
+		else
+			plat::SetConsoleTitleA(savedtitle);
 	}
 	plat::EndTitleGuard();
 	return window;

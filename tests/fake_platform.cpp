@@ -39,14 +39,153 @@ Log(const char *format, ...)
 	state.calls.push_back(line);
 }
 
+const char *
+Name(Console console)
+{
+	switch (console) {
+	case Console::Win9x: return "9x";
+	case Console::WinXP: return "XP";
+	case Console::Win7: return "7";
+	case Console::Win8: return "8";
+	case Console::Win10: return "10";
+	case Console::Wine: return "Wine";
+	}
+	return "?";
+}
+
+/* The fake's code page: a byte is the code point of the same number. */
+static std::u16string
+Widen(const std::string &bytes)
+{
+	const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.data());
+	return std::u16string(b, b + bytes.size());
+}
+
+Title &
+Title::operator=(const std::string &bytes)
+{
+	units = Widen(bytes);
+	return *this;
+}
+
+Title &
+Title::operator=(const std::u16string &wide)
+{
+	units = wide;
+	return *this;
+}
+
+bool
+Title::operator==(const std::string &bytes) const
+{
+	return units == Widen(bytes);
+}
+
+std::string
+Utf8(const std::u16string &wide)
+{
+	std::string out;
+	for (std::size_t i = 0; i < wide.size(); i++) {
+		char32_t c = wide[i];
+		if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+		    wide[i + 1] < 0xE000)
+			c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+		if (c < 0x80) {
+			out += static_cast<char>(c);
+		} else if (c < 0x800) {
+			out += static_cast<char>(0xC0 | c >> 6);
+			out += static_cast<char>(0x80 | (c & 0x3F));
+		} else if (c < 0x10000) {
+			out += static_cast<char>(0xE0 | c >> 12);
+			out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+			out += static_cast<char>(0x80 | (c & 0x3F));
+		} else {
+			out += static_cast<char>(0xF0 | c >> 18);
+			out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+			out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+			out += static_cast<char>(0x80 | (c & 0x3F));
+		}
+	}
+	return out;
+}
+
+void
+PrintTo(const Title &title, std::ostream *os)
+{
+	std::string text = Utf8(title.units);
+	*os << title.units.size() << " units \"";
+	if (text.size() > 80)
+		*os << text.substr(0, 40) << "..." << text.substr(text.size() - 20);
+	else
+		*os << text;
+	*os << "\"";
+}
+
 /* Long titles are logged by length and head only. */
 static std::string
-Shown(const char *s)
+Shown(std::string t)
 {
-	std::string t = s == nullptr ? "(null)" : s;
 	if (t.size() > 60)
 		t = t.substr(0, 40) + "...[" + std::to_string(t.size()) + "]";
 	return t;
+}
+
+static std::string
+Shown(const char *s)
+{
+	return Shown(std::string(s == nullptr ? "(null)" : s));
+}
+
+/*
+ * A title read as the chosen console answers it, into size units of title.
+ *   9x:       8-bit: the copied length, cut to fit; wide: a stub, 0.
+ *   XP, 2003: the copied length, cut to fit; 0 for an empty title, with no
+ *             NUL written; buffers above 24 500 units fail.
+ *   Vista, 7: the full length, cut to fit; the wide entry fills only half
+ *             the buffer (it takes the size as bytes); as XP above 24 500.
+ *   8:        the full length, cut to fit.
+ *   10:       0 when the title does not fit; one that fits exactly comes
+ *             without its NUL.
+ *   Wine:     the full length, cut to fit, at any size.
+ */
+/* The title as the entry reading it sees it: 8-bit through the code page. */
+template <typename Char>
+static void
+CopyTitle(Char *title, std::size_t n)
+{
+	for (std::size_t i = 0; i < n; i++) {
+		char16_t c = state.title.units[i];
+		title[i] = sizeof(Char) > 1 || c <= 0xFF ? static_cast<Char>(c) : '?';
+	}
+}
+
+template <typename Char>
+static unsigned
+ReadTitle(Char *title, unsigned size)
+{
+	bool wide = sizeof(Char) > 1;
+	Console m = state.console;
+	std::size_t len = state.title.units.size();
+	if (size == 0 || (m == Console::Win9x && wide))
+		return 0;
+	if ((m == Console::WinXP || m == Console::Win7) && size > 24500)
+		return 0;
+	std::size_t room = m == Console::Win7 && wide ? size / 2 : size;
+	if (m == Console::Win10) {
+		if (len > room)
+			return 0;
+		CopyTitle(title, len);
+		if (len < room)
+			title[len] = 0;
+		return static_cast<unsigned>(len);
+	}
+	if (m == Console::WinXP && len == 0)
+		return 0;
+	std::size_t n = std::min(len, room - 1);
+	CopyTitle(title, n);
+	title[n] = 0;
+	bool copiedLength = m == Console::Win9x || m == Console::WinXP;
+	return static_cast<unsigned>(copiedLength ? n : len);
 }
 
 /* The drive's figures, or null when its query fails. */
@@ -71,6 +210,7 @@ FreeSpaceEx(const char *root, std::uint64_t *toCaller, std::uint64_t *total,
 	return 1;
 }
 
+
 } // namespace fake
 
 using fake::Log;
@@ -83,12 +223,28 @@ unsigned
 GetConsoleTitleA(char *title, unsigned size)
 {
 	Log("GetConsoleTitleA(%u)", size);
-	if (size == 0)
+	return fake::ReadTitle(title, size);
+}
+
+unsigned
+GetConsoleTitleW(char16_t *title, unsigned size)
+{
+	Log("GetConsoleTitleW(%u)", size);
+	return fake::ReadTitle(title, size);
+}
+
+int
+SetConsoleTitleW(const char16_t *title)
+{
+	std::u16string wide(title);
+	std::string shown = fake::Utf8(wide.substr(0, 61));
+	if (wide.size() > 60)
+		shown = fake::Utf8(wide.substr(0, 40)) + "...[" + std::to_string(wide.size()) + "]";
+	Log("SetConsoleTitleW(%s)", shown.c_str());
+	if (state.console == fake::Console::Win9x)
 		return 0;
-	std::size_t n = std::min<std::size_t>(state.title.size(), size - 1);
-	std::memcpy(title, state.title.data(), n);
-	title[n] = '\0';
-	return static_cast<unsigned>(state.reportsCopiedLength ? n : state.title.size());
+	state.title = wide;
+	return 1;
 }
 
 void

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,10 +20,39 @@ struct Disk {
 	std::uint32_t freeClusters = 0, totalClusters = 0;
 };
 
+/*
+ * How a console answers title reads that are too small, or too large; see
+ * ReadTitle in fake_platform.cpp. The 8-bit entries of every model see the
+ * title through the fake's code page, the first 256 code points: any other
+ * character reads as "?".
+ */
+enum class Console { Win9x, WinXP, Win7, Win8, Win10, Wine };
+const Console CONSOLES[] = {Console::Win9x, Console::WinXP, Console::Win7,
+                            Console::Win8,  Console::Win10, Console::Wine};
+const char *Name(Console console);
+
+/*
+ * The console's title, in UTF-16 as the NT family holds it. Tests may also
+ * assign and compare it as 8-bit text in the fake's code page, a byte a unit.
+ */
+struct Title {
+	std::u16string units;
+
+	Title &operator=(const std::string &bytes);
+	Title &operator=(const char *bytes) { return *this = std::string(bytes); }
+	Title &operator=(const std::u16string &wide);
+	bool operator==(const std::string &bytes) const;
+	bool operator!=(const std::string &bytes) const { return !(*this == bytes); }
+	bool operator==(const std::u16string &wide) const { return units == wide; }
+};
+void PrintTo(const Title &title, std::ostream *os);
+/* UTF-16 as UTF-8, for messages. */
+std::string Utf8(const std::u16string &wide);
+
 struct State {
-	/* Console: the title is read and written like a real console's. */
-	std::string title;
-	bool reportsCopiedLength = false; /* else the full length, as Wine does */
+	/* Console: the title is read and written like the chosen console's. */
+	Console console = Console::Win9x; /* 8-bit only */
+	Title title;
 	int guardDepth = 0, guardMaxDepth = 0;
 	plat::WindowHandle consoleWindow = 0; /* found by the console's title */
 	plat::WindowHandle foreground = 0;

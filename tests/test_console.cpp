@@ -9,59 +9,72 @@ static const std::string TEMP = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
 TEST_F(Fake, DiscoverySetsTheTemporaryTitleWaitsFindsAndRestores)
 {
+	fake::state.console = fake::Console::Wine;
 	fake::state.title = "C:\\WINDOWS\\system32\\cmd.exe";
 	fake::state.consoleWindow = 0x1A2B;
 
 	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
 	EXPECT_EQ(fake::state.calls,
-	          (Calls{"BeginTitleGuard()", "GetConsoleTitleA(65537)",
+	          (Calls{"BeginTitleGuard()", "GetConsoleTitleW(512)",
 	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
 	                 "FindWindowA((null)," + TEMP + ")",
-	                 "SetConsoleTitleA(C:\\WINDOWS\\system32\\cmd.exe)", "EndTitleGuard()"}));
+	                 "SetConsoleTitleW(C:\\WINDOWS\\system32\\cmd.exe)", "EndTitleGuard()"}));
 	EXPECT_EQ(fake::state.guardDepth, 0);
 	EXPECT_EQ(fake::state.title, "C:\\WINDOWS\\system32\\cmd.exe");
 	EXPECT_EQ(std::string(temptitle), TEMP);
 }
 
-TEST_F(Fake, DiscoveryRestoresTheTitleWhenNoWindowIsFound)
+TEST_F(Fake, DiscoveryTakesTheEightBitPathWhereTheWideEntriesAreStubs)
 {
-	fake::state.title = "build";
-	EXPECT_EQ(FindConsoleHandle(), 0u);
-	EXPECT_EQ(fake::Calls("SetConsoleTitleA"),
-	          (Calls{"SetConsoleTitleA(" + TEMP + ")", "SetConsoleTitleA(build)"}));
-	EXPECT_EQ(fake::state.title, "build");
+	fake::state.console = fake::Console::Win9x;
+	fake::state.title = "C:\\WINDOWS\\COMMAND.COM";
+	fake::state.consoleWindow = 0x1A2B;
+
+	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
+	EXPECT_EQ(fake::state.calls,
+	          (Calls{"BeginTitleGuard()", "GetConsoleTitleW(512)", "GetConsoleTitleW(24500)",
+	                 "GetConsoleTitleW(65537)", "GetConsoleTitleA(512)",
+	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
+	                 "FindWindowA((null)," + TEMP + ")",
+	                 "SetConsoleTitleA(C:\\WINDOWS\\COMMAND.COM)", "EndTitleGuard()"}));
+	EXPECT_EQ(fake::state.title, "C:\\WINDOWS\\COMMAND.COM");
 }
 
 TEST_F(Fake, DiscoveryChangesNothingWhenTheTitleReadsBackEmpty)
 {
-	fake::state.title = "";
-	fake::state.consoleWindow = 99;
-	EXPECT_EQ(FindConsoleHandle(), 0u);
-	EXPECT_EQ(fake::state.calls,
-	          (Calls{"BeginTitleGuard()", "GetConsoleTitleA(65537)", "EndTitleGuard()"}));
-	EXPECT_EQ(fake::state.title, "");
+	for (fake::Console console : fake::CONSOLES) {
+		fake::state.console = console;
+		fake::state.calls.clear();
+		fake::state.title = "";
+		fake::state.consoleWindow = 99;
+		EXPECT_EQ(FindConsoleHandle(), 0u) << fake::Name(console);
+		EXPECT_TRUE(fake::Calls("SetConsoleTitle").empty()) << fake::Name(console);
+		EXPECT_TRUE(fake::Calls("FindWindowA").empty()) << fake::Name(console);
+		EXPECT_EQ(fake::state.calls.back(), "EndTitleGuard()");
+		EXPECT_EQ(fake::state.title, "");
+	}
 }
 
 TEST_F(Fake, DiscoveryLeavesATitleTooLongToSaveAlone)
 {
 	fake::state.consoleWindow = 99;
-	for (bool copiedLength : {false, true}) {
-		fake::state.reportsCopiedLength = copiedLength;
+	for (fake::Console console : fake::CONSOLES) {
+		fake::state.console = console;
 		for (std::size_t len : {65536u, 65537u, 100000u}) {
 			fake::state.calls.clear();
-			fake::state.title = std::string(len, 'x') + "end";
-			std::string before = fake::state.title;
-			EXPECT_EQ(FindConsoleHandle(), 0u) << len;
-			EXPECT_EQ(fake::state.title, before) << len;
-			EXPECT_TRUE(fake::Calls("SetConsoleTitleA").empty()) << len;
+			fake::state.title = std::string(len - 3, 'x') + "end";
+			EXPECT_EQ(FindConsoleHandle(), 0u) << fake::Name(console) << " " << len;
+			EXPECT_EQ(fake::state.title, std::string(len - 3, 'x') + "end");
+			EXPECT_TRUE(fake::Calls("SetConsoleTitle").empty()) << fake::Name(console) << len;
 			EXPECT_EQ(fake::state.calls.back(), "EndTitleGuard()");
 		}
 	}
-	/* The longest title a console holds is still used and put back. */
-	for (bool copiedLength : {false, true}) {
-		fake::state.reportsCopiedLength = copiedLength;
+	/* The longest title a console holds is used and put back where it can be read. */
+	for (fake::Console console : {fake::Console::Win9x, fake::Console::Win8,
+	                              fake::Console::Win10, fake::Console::Wine}) {
+		fake::state.console = console;
 		fake::state.title = std::string(65534, 'y') + "!";
-		EXPECT_EQ(FindConsoleHandle(), 99u);
+		EXPECT_EQ(FindConsoleHandle(), 99u) << fake::Name(console);
 		EXPECT_EQ(fake::state.title, std::string(65534, 'y') + "!");
 	}
 }
