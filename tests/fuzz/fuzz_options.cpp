@@ -1,8 +1,10 @@
 /*
  * Fuzz target: arbitrary argument vectors through HandleOptions, over the
- * platform fake in a state the input also chooses. Beyond the sanitizers it
- * checks what a user relies on: the console title ends as the last /t set it
- * (or as it was), and every title guard taken is given back.
+ * platform fake in a state the input also chooses: among it the console
+ * model and its title (8-bit or beyond any code page, of lengths around the
+ * read sizes). Beyond the sanitizers it checks what a user relies on: the
+ * console title ends as the last /t set it (or as it was), and every title
+ * guard taken is given back.
  *
  * Input: 4 bytes of platform state, then the arguments separated by NULs.
  * Values far longer than a fuzzing input are covered by the unit tests.
@@ -17,6 +19,8 @@
 #include "fake_platform.h"
 
 static const char *const DIRECTORIES[] = {"C:\\", "c:\\x", "D:\\games", "\\\\srv\\share", ""};
+/* Around the sizes consoles read titles with, and the longest they keep. */
+static const std::size_t TITLE_LENGTHS[] = {12, 255, 511, 512, 12250, 24499, 65535, 65536};
 
 extern "C" int
 LLVMFuzzerInitialize(int *, char ***)
@@ -31,9 +35,18 @@ static void
 Configure(const std::uint8_t *b)
 {
 	fake::Reset();
-	fake::state.title = (b[0] & 1) ? "" : "user title";
+	fake::state.console = fake::CONSOLES[b[2] / 8 % 6];
+	/* The 9x family holds 8-bit titles only. */
+	std::u16string pattern = fake::state.console == fake::Console::Win9x
+	                             ? u"user title \u00e9 "
+	                             : u"user \u263a \u65e5\u672c \U0001F600 ";
+	std::u16string title;
+	std::size_t len = (b[0] & 1) ? 0 : (b[0] & 4) ? TITLE_LENGTHS[b[3] % 8] : pattern.size();
+	while (title.size() < len)
+		title += pattern;
+	title.resize(len);
+	fake::state.title = title;
 	fake::state.consoleWindow = (b[0] & 2) ? 0x10010 : 0;
-	fake::state.reportsCopiedLength = (b[0] & 4) != 0;
 	fake::state.hasFreeSpaceEx = (b[0] & 8) != 0;
 	fake::state.acceptsEx = (b[0] & 16) != 0;
 	fake::state.acceptsBasic = (b[0] & 32) != 0;
@@ -70,9 +83,12 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 		}
 	}
 	args.push_back(current);
+	/* Each discovery copies a long title up to three times: keep runs quick. */
+	if (fake::state.title.units.size() > 512 && args.size() > 5)
+		args.resize(5);
 
 	/* What the title must end as: the last /t value, else untouched. */
-	std::string title = fake::state.title;
+	fake::Title title = fake::state.title;
 	for (std::size_t i = 1; i < args.size(); i++) {
 		const std::string &a = args[i];
 		if (a.size() >= 2 && (a[0] == '/' || a[0] == '-') && (a[1] == 't' || a[1] == 'T'))
@@ -86,7 +102,7 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 	HandleOptions(static_cast<int>(args.size()), argv.data());
 	std::fflush(stdout);
 
-	if (fake::state.title != title || fake::state.guardDepth != 0 ||
+	if (!(fake::state.title == title.units) || fake::state.guardDepth != 0 ||
 	    fake::state.guardMaxDepth > 1)
 		std::abort();
 	return 0;
