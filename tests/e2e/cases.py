@@ -65,9 +65,10 @@ def cmdline(args):
 
 
 def parse_probe(data):
-    head, _, title = data.partition(b"title=")
+    head, _, title = data.partition(b"\ntitle=")
     fields = dict(line.split(b"=", 1) for line in head.splitlines() if b"=" in line)
     return {"console": int(fields[b"console"]), "foreground": int(fields[b"foreground"]),
+            "wtitle": bytes.fromhex(fields[b"wtitle"].decode()).decode("utf-16-be"),
             "title": title}
 
 
@@ -381,6 +382,53 @@ def group_hostile():
         check(f"{size}-byte title kept", r["after"]["title"], title)
         want = str(r["before"]["console"]).encode() if size <= 65535 else b"0"
         check(f"{size}-byte title: console number", r["out"], want)
+
+
+# Characters outside every 8-bit code page, and one beyond the BMP.
+UNICODE_TITLE = "Build \u20ac \u263a \u0416\u0438\u0437 \u65e5\u672c caf\u00e9 \U0001F600"
+
+
+def utf16_units(text):
+    return len(text.encode("utf-16-le")) // 2
+
+
+def unicode_title(units):
+    """UNICODE_TITLE repeated to UNITS UTF-16 units, ending in "!"."""
+    text = ""
+    while utf16_units(text) < units - 1:
+        text += UNICODE_TITLE[len(text) % len(UNICODE_TITLE)]
+    text = text if utf16_units(text) == units - 1 else text[:-1] + "x"
+    return text + "!"
+
+
+def group_unicode():
+    """Titles set through the wide entry come back unit for unit."""
+    for args in (["/c"], ["/x"], ["/i"], ["/c", "/x", "/i", "/c"]):
+        r = run(args, before=[b"utitle " + UNICODE_TITLE.encode()])
+        check(f"{args}: title before", r["before"]["wtitle"], UNICODE_TITLE)
+        check(f"{args}: same UTF-16 title after", r["after"]["wtitle"], UNICODE_TITLE)
+        n = str(r["before"]["console"]).encode()
+        if args == ["/c"]:
+            check("/c finds the console under a Unicode title", r["out"], n)
+        if args[0] == "/i":
+            ok("/i reports the console", r["out"].startswith(b"hwnd console=" + n + b"\r\n"),
+               r["out"][:40])
+        if len(args) > 1:
+            ok("/c /x /i /c: console number first and last",
+               r["out"].startswith(n + b"hwnd console=" + n) and r["out"].endswith(n), r["out"])
+
+    r = run(["/tplain title"], before=[b"utitle " + UNICODE_TITLE.encode()])
+    check("/t replaces a Unicode title", r["after"]["wtitle"], "plain title")
+
+    # Around the read sizes, to the longest title a console holds; Wine takes
+    # longer ones, which are left alone.
+    for units in (255, 256, 510, 511, 512, 513, 24499, 24500, 24501, 65535, 65536, 70000):
+        title = unicode_title(units)
+        r = run(["/c"], before=[b"utitle " + title.encode()])
+        check(f"{units}-unit title: set", utf16_units(r["before"]["wtitle"]), units)
+        check(f"{units}-unit title: kept", r["after"]["wtitle"], title)
+        want = str(r["before"]["console"]).encode() if units <= 65535 else b"0"
+        check(f"{units}-unit title: console number", r["out"], want)
 
 
 GROUPS = {name[len("group_"):]: f for name, f in globals().items()

@@ -3,8 +3,11 @@
  * steps, one a line, and carries them out in order:
  *
  *   title TEXT          set the console title
+ *   utitle TEXT         set it from UTF-8 through the wide entry, with
+ *                       characters no 8-bit code page has
  *   probe FILE          write this console's window, the foreground window
- *                       and the console title to FILE
+ *                       and the console title, 8-bit and as UTF-16 units
+ *                       in hex, to FILE
  *   cd DIR              change the current directory
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
  *                       write its exit status and run time to FILE.status
@@ -25,6 +28,7 @@
 
 static char script[1 << 21];
 static char title[1 << 20]; /* Wine keeps titles of any length */
+static WCHAR wtitle[1 << 20];
 
 static const char *scriptPath;
 
@@ -54,15 +58,28 @@ WriteFileBytes(const char *path, const char *data, size_t n)
 static bool
 Probe(const char *path)
 {
-	static char out[sizeof title + 128];
+	static char out[sizeof title + 4 * (sizeof wtitle / sizeof *wtitle) + 128];
 	title[0] = '\0'; /* an empty title is not written */
+	wtitle[0] = 0;
 	DWORD n = GetConsoleTitleA(title, sizeof title);
-	int head = std::snprintf(out, sizeof out, "console=%lu\nforeground=%lu\ntitlelen=%lu\ntitle=",
+	GetConsoleTitleW(wtitle, sizeof wtitle / sizeof *wtitle);
+	int head = std::snprintf(out, sizeof out, "console=%lu\nforeground=%lu\ntitlelen=%lu\nwtitle=",
 	                         (unsigned long)(ULONG_PTR)GetConsoleWindow(),
 	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), n);
+	for (const WCHAR *w = wtitle; *w != 0; w++)
+		head += std::snprintf(out + head, sizeof out - head, "%04x", (unsigned)*w);
+	head += std::snprintf(out + head, sizeof out - head, "\ntitle=");
 	size_t kept = std::strlen(title); /* n may count what did not fit */
 	std::memcpy(out + head, title, kept);
 	return WriteFileBytes(path, out, head + kept);
+}
+
+static bool
+SetTitleUtf8(const char *text)
+{
+	int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wtitle,
+	                            sizeof wtitle / sizeof *wtitle);
+	return n > 0 && SetConsoleTitleW(wtitle);
 }
 
 static bool
@@ -166,6 +183,9 @@ main(int argc, char **argv)
 
 		if (std::strcmp(line, "title") == 0) {
 			SetConsoleTitleA(arg);
+		} else if (std::strcmp(line, "utitle") == 0) {
+			if (!SetTitleUtf8(arg))
+				return Fail("utitle", arg);
 		} else if (std::strcmp(line, "probe") == 0) {
 			if (!Probe(arg))
 				return Fail("probe", arg);
