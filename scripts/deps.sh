@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs, on Debian, whatever the build and the tests need and is missing.
+# The 32-bit program runs on Wine's 32-bit half, from the i386 architecture.
 set -eu
 packages="cmake make g++ libgtest-dev python3 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-wine wine64 xvfb"
+wine wine64 wine32:i386 xvfb"
 missing=
 for p in $packages; do
 	dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' ||
@@ -12,6 +13,7 @@ done
 [ -z "$missing" ] && exit 0
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 echo "installing:$missing"
 $sudo apt-get update
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing

@@ -1,10 +1,17 @@
 #!/bin/sh
-# Builds the 64-bit Windows program and runs it under Wine in a real console
-# window, printing what it printed. Arguments go to the program (default /i).
+# Builds the Windows program and runs it under Wine in a real console window,
+# printing what it printed: the 32-bit program, or with --x64 the 64-bit one.
+# Other arguments go to the program (default /i).
+# Usage: scripts/run.sh [--x64] [ARG...]
 set -eu
 cd "$(dirname "$0")/.."
+preset=mingw-i686
+if [ "${1:-}" = --x64 ]; then
+	preset=mingw-x64
+	shift
+fi
 scripts/deps.sh
-cmake --preset mingw-x64 >/dev/null
-cmake --build --preset mingw-x64 -j "$(nproc)" >/dev/null
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset -j "$(nproc)" >/dev/null
 [ $# -gt 0 ] || set -- /i
-exec python3 tests/e2e/wine.py show build/mingw-x64 "$@"
+exec python3 tests/e2e/wine.py show build/$preset "$@"

@@ -36,6 +36,18 @@ def die(message):
     sys.exit(2)
 
 
+def pe_machine(path):
+    """The machine a Windows program is built for: "i386", "x86-64" or None."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    if head[:2] != b"MZ":
+        return None
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    if head[pe:pe + 4] != b"PE\0\0":
+        return None
+    return {0x14C: "i386", 0x8664: "x86-64"}.get(int.from_bytes(head[pe + 4:pe + 6], "little"))
+
+
 def winpath(path):
     """A Linux path as Wine sees it through drive Z:."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
@@ -117,6 +129,11 @@ def start(state, binaries):
         die("Wine's 64-bit loader (wine64) is missing: apt-get install wine wine64")
     if shutil.which("Xvfb") is None:
         die("Xvfb is missing: apt-get install xvfb")
+    # 32-bit programs need Wine's 32-bit loader; without it they exit 0 silently.
+    wine32 = os.path.join(os.path.dirname(wine), "wine")
+    if any(pe_machine(b) == "i386" for b in binaries) and not os.path.exists(wine32):
+        die("Wine's 32-bit half is missing: dpkg --add-architecture i386 && apt-get update"
+            " && apt-get install wine32:i386")
     if os.path.exists(state):
         stop(state)
     os.makedirs(os.path.join(state, "bin"))
