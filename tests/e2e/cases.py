@@ -12,7 +12,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine import Session, winpath  # noqa: E402
+from wine import Session, pe_machine, winpath  # noqa: E402
 
 TEMP_TITLE = b"{98C1C303-2A9E-11d4-9FF5-006067718D05}"
 USAGE = (b"\r\nOstrivel v1.0\r\n"
@@ -103,6 +103,12 @@ def run(args, title=None, cwd=None, before=()):
 # --- groups ----------------------------------------------------------------
 
 def group_cli():
+    bins = os.path.join(session.state, "bin")
+    width = pe_machine(os.path.join(bins, "ostrivel.exe"))
+    print(f"program under test: {width}")
+    ok("a Windows program", width in ("i386", "x86-64"), width)
+    check("probes of the program's width", pe_machine(os.path.join(bins, "console_probe.exe")),
+          width)
     for args, want in [([], USAGE), (["/?"], USAGE), (["/q"], b"unknown option /q\r\n"),
                        (["/"], b"unknown option /\r\n"), (["-"], b"unknown option -\r\n"),
                        (["word", "C:file.txt", "c"], b""),
@@ -429,6 +435,24 @@ def group_unicode():
         check(f"{units}-unit title: kept", r["after"]["wtitle"], title)
         want = str(r["before"]["console"]).encode() if units <= 65535 else b"0"
         check(f"{units}-unit title: console number", r["out"], want)
+
+
+def group_resource():
+    """The version resource, read as Explorer's Details tab and PowerShell do."""
+    out = os.path.join(work, "verinfo")
+    check("console probe", session.console([b"verinfo " + winpath(out).encode() + b" " +
+                                            program()]), 0)
+    with open(out, "rb") as f:
+        info = f.read()
+    print(info.decode("latin-1"))
+    check("version resource", info,
+          b"fixed file=1.0.0.0 product=1.0.0.0 type=1\n"
+          b"FileDescription=Console window handle, title and Close button for batch files\n"
+          b"FileVersion=1.0\n"
+          b"InternalName=ostrivel\n"
+          b"OriginalFilename=ostrivel.exe\n"
+          b"ProductName=Ostrivel\n"
+          b"ProductVersion=1.0\n")
 
 
 GROUPS = {name[len("group_"):]: f for name, f in globals().items()

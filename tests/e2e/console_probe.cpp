@@ -12,6 +12,9 @@
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
  *                       write its exit status and run time to FILE.status
  *   sleep MS            wait
+ *   verinfo FILE EXE    write EXE's version resource to FILE, as Explorer
+ *                       and PowerShell read it: the fixed versions, then
+ *                       each string of the language its translation names
  *   waitfile PATH       wait until PATH exists (at most 60 s)
  *   interrupt FILE EVENT CMDLINE
  *                       run CMDLINE; as soon as the console shows the
@@ -117,6 +120,41 @@ Run(const char *outPath, char *cmdline)
 	return WriteFileBytes(path, text, n);
 }
 
+static bool
+VersionInfo(const char *outPath, const char *exe)
+{
+	static char data[1 << 16], out[1 << 14];
+	DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe, &ignored);
+	if (size == 0 || size > sizeof data || !GetFileVersionInfoA(exe, 0, size, data))
+		return WriteFileBytes(outPath, "none\n", 5);
+	int n = 0;
+	VS_FIXEDFILEINFO *fixed = nullptr;
+	UINT len = 0;
+	if (VerQueryValueA(data, "\\", (void **)&fixed, &len) && len >= sizeof *fixed)
+		n += std::snprintf(out + n, sizeof out - n,
+		                   "fixed file=%lu.%lu.%lu.%lu product=%lu.%lu.%lu.%lu type=%lu\n",
+		                   fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
+		                   fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
+		                   fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
+		                   fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF,
+		                   fixed->dwFileType);
+	WORD *translation = nullptr;
+	if (!VerQueryValueA(data, "\\VarFileInfo\\Translation", (void **)&translation, &len) ||
+	    len < 4)
+		return WriteFileBytes(outPath, out, n);
+	static const char *const NAMES[] = {"FileDescription", "FileVersion", "InternalName",
+	                                    "OriginalFilename", "ProductName", "ProductVersion"};
+	for (const char *name : NAMES) {
+		char key[128];
+		std::snprintf(key, sizeof key, "\\StringFileInfo\\%04x%04x\\%s", translation[0],
+		              translation[1], name);
+		char *value = nullptr;
+		if (VerQueryValueA(data, key, (void **)&value, &len) && value != nullptr)
+			n += std::snprintf(out + n, sizeof out - n, "%s=%s\n", name, value);
+	}
+	return WriteFileBytes(outPath, out, n);
+}
+
 static const char TEMP_TITLE[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
 static bool
@@ -215,6 +253,13 @@ main(int argc, char **argv)
 					return Fail("waitfile timed out", arg);
 				Sleep(1);
 			}
+		} else if (std::strcmp(line, "verinfo") == 0) {
+			char *exe = std::strchr(arg, ' ');
+			if (exe == nullptr)
+				return Fail("verinfo needs a file and a program", arg);
+			*exe++ = '\0';
+			if (!VersionInfo(arg, exe))
+				return Fail("verinfo", exe);
 		} else if (std::strcmp(line, "sleep") == 0) {
 			Sleep(std::strtoul(arg, nullptr, 10));
 		} else if (line[0] != '\0') {
