@@ -27,8 +27,12 @@ for arch in i686 x86_64; do
 	$arch-w64-mingw32-strip -o "$tmp/ostrivel-$arch.exe" "$exe"
 	base=$(stat -c %s "$tmp/baseline-$arch.exe")
 	prog=$(stat -c %s "$tmp/ostrivel-$arch.exe")
-	printf '  %-8s %10d %10d %10d\n' $arch "$base" "$prog" $((prog - base))
+	added=$((prog - base))
+	verdict=met
+	[ $added -lt 8192 ] || verdict=MISSED
+	printf '  %-8s %10d %10d %10d  (aim under 8192: %s)\n' $arch "$base" "$prog" $added $verdict
 done
+echo "  (ostrivel includes its version resource)"
 
 native=build/native/ostrivel
 [ -x "$native" ] || { echo "$native missing: build the native preset" >&2; exit 1; }

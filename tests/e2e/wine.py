@@ -39,7 +39,11 @@ def die(message):
 def pe_machine(path):
     """The machine a Windows program is built for: "i386", "x86-64" or None."""
     with open(path, "rb") as f:
-        head = f.read(4096)
+        return pe_machine_of(f.read(4096))
+
+
+def pe_machine_of(head):
+    """pe_machine for the first bytes of a program."""
     if head[:2] != b"MZ":
         return None
     pe = int.from_bytes(head[0x3C:0x40], "little")

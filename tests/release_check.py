@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Checks the release packages in DIST: each ZIP holds exactly ostrivel.exe,
+built for its platform, and a README.txt with CRLF line ends.
+
+Usage: release_check.py DIST
+"""
+import os
+import sys
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
+from wine import pe_machine_of  # noqa: E402
+
+PACKAGES = {"ostrivel-1.0-win32.zip": "i386", "ostrivel-1.0-win64.zip": "x86-64"}
+
+
+def main():
+    dist = sys.argv[1]
+    failed = 0
+    for name, machine in PACKAGES.items():
+        with zipfile.ZipFile(os.path.join(dist, name)) as z:
+            names = sorted(z.namelist())
+            exe, readme = z.read("ostrivel.exe"), z.read("README.txt")
+        problems = []
+        if names != ["README.txt", "ostrivel.exe"]:
+            problems.append(f"holds {names}")
+        if pe_machine_of(exe) != machine:
+            problems.append(f"ostrivel.exe is for {pe_machine_of(exe)}, not {machine}")
+        bare = readme.replace(b"\r\n", b"")
+        if b"\n" in bare or b"\r" in bare or not readme.endswith(b"\r\n"):
+            problems.append("README.txt is not CRLF throughout")
+        for p in problems:
+            print(f"FAIL {name}: {p}")
+        failed += bool(problems)
+        if not problems:
+            print(f"{name}: ostrivel.exe for {machine}, README.txt of "
+                  f"{len(readme.splitlines())} CRLF lines")
+    print(f"{len(PACKAGES) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
