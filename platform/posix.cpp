@@ -10,7 +10,6 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
-#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,14 +24,19 @@ SetConsoleTitleA(const char *title)
 	int fd = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0)
 		return 0;
-	std::string seq = "\033]2;";
-	for (const char *p = title; *p != '\0'; p++)
-		if (static_cast<unsigned char>(*p) >= 0x20 && *p != 0x7F)
-			seq += *p;
-	seq += '\007';
-	ssize_t n = write(fd, seq.data(), seq.size());
+	bool ok = write(fd, "\033]2;", 4) == 4;
+	for (const char *p = title; ok && *p != '\0';) {
+		size_t n = 0;
+		while (static_cast<unsigned char>(p[n]) >= 0x20 && p[n] != 0x7F)
+			n++;
+		ok = write(fd, p, n) == static_cast<ssize_t>(n);
+		p += n;
+		while (*p != '\0' && (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7F))
+			p++;
+	}
+	ok = ok && write(fd, "\007", 1) == 1;
 	close(fd);
-	return n == static_cast<ssize_t>(seq.size());
+	return ok;
 }
 
 /* Never read back; a terminal's title is bytes, so the wide entries fail. */
@@ -57,8 +61,8 @@ WindowHandle GetForegroundWindow(void) { return 0; }
 MenuHandle GetSystemMenu(WindowHandle, int) { return 0; }
 int DeleteMenu(MenuHandle, unsigned, unsigned) { return 0; }
 int SetWindowPos(WindowHandle, WindowHandle, int, int, int, int, unsigned) { return 0; }
-int SendMessageTimeoutA(WindowHandle, unsigned, std::uintptr_t, std::intptr_t, unsigned,
-                        unsigned, std::uintptr_t *) { return 0; }
+int SendMessageTimeoutA(WindowHandle, unsigned, uintptr_t, intptr_t, unsigned,
+                        unsigned, uintptr_t *) { return 0; }
 int GetVersionExA(VersionInfo *) { return 0; }
 
 /* The length without the NUL, or the size needed when the buffer is short. */
@@ -77,8 +81,8 @@ GetCurrentDirectoryA(unsigned size, char *buffer)
 /* No drives: no module, no entry, and the 32-bit query fails. */
 ModuleHandle GetModuleHandleA(const char *) { return 0; }
 Proc GetProcAddress(ModuleHandle, const char *) { return nullptr; }
-int GetDiskFreeSpaceA(const char *, std::uint32_t *, std::uint32_t *, std::uint32_t *,
-                      std::uint32_t *) { return 0; }
+int GetDiskFreeSpaceA(const char *, uint32_t *, uint32_t *, uint32_t *,
+                      uint32_t *) { return 0; }
 
 int StatPath(const char *path) { struct stat st; return stat(path, &st); }
 
