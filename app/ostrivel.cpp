@@ -4,7 +4,7 @@
  */
 #include "app/ostrivel.h"
 
-#include <cstdio>
+#include <stdio.h>
 
 #include "console/console.h"
 #include "fonts/fonts.h"
@@ -14,15 +14,15 @@
 void
 Usage(void)
 {
-	std::printf("\nOstrivel v1.0\n");
-	std::printf("  usage:\n");
-	std::printf("    /t\"TitleCaptionText\" - set TITLE of active console\n");
-	std::printf("    /c - return HWND number of active Console\n");
-	std::printf("    /f - return HWND of Foreground window\n");
-	std::printf("    /i - return all Information (HWNDs of active console, active window, ...)\n");
-	std::printf("    /r - refresh fonts (announce all the application)\n");
-	std::printf("    /x - disable close button\n");
-	std::printf("\n");
+	printf("\nOstrivel v1.0\n");
+	printf("  usage:\n");
+	printf("    /t\"TitleCaptionText\" - set TITLE of active console\n");
+	printf("    /c - return HWND number of active Console\n");
+	printf("    /f - return HWND of Foreground window\n");
+	printf("    /i - return all Information (HWNDs of active console, active window, ...)\n");
+	printf("    /r - refresh fonts (announce all the application)\n");
+	printf("    /x - disable close button\n");
+	printf("\n");
 }
 
 /*
@@ -65,7 +65,7 @@ HandleOptions(int argc, char **argv)
 			DisableCloseButton();
 			break;
 		default:
-			std::printf("unknown option %s\n", arg);
+			printf("unknown option %s\n", arg);
 			break;
 		}
 	}

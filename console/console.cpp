@@ -1,6 +1,6 @@
 #include "console/console.h"
 
-#include <cstdio>
+#include <stdio.h>
 
 /* A title no other window has, so the window manager finds ours by it. */
 const char temptitle[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
@@ -90,9 +90,9 @@ WriteHWND(const char *label, plat::WindowHandle window, int labelled)
 {
 	unsigned number = static_cast<unsigned>(window);
 	if (labelled)
-		std::printf("hwnd %s=%u\n", label, number);
+		printf("hwnd %s=%u\n", label, number);
 	else
-		std::printf("%u", number);
+		printf("%u", number);
 }
 
 void

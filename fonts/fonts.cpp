@@ -1,6 +1,6 @@
 #include "fonts/fonts.h"
 
-#include <cstdio>
+#include <stdio.h>
 
 #include "platform/platform.h"
 
@@ -17,8 +17,8 @@ FileExists(const char *path)
 int
 InstallFontIntoWindows(const char *path)
 {
-	std::printf("Jmeno fontu %s\n", path);
-	std::printf("Existuje ? %d\n", FileExists(path));
+	printf("Jmeno fontu %s\n", path);
+	printf("Existuje ? %d\n", FileExists(path));
 	return 1;
 }
 
@@ -27,13 +27,13 @@ void
 RefreshFonts(const char *font)
 {
 	if (font[0] != '\0') {
-		std::printf("Adding font %s ... ", font);
+		printf("Adding font %s ... ", font);
 		if (InstallFontIntoWindows(font))
-			std::printf("OK\n");
+			printf("OK\n");
 	}
-	std::printf("Refreshing fonts ... ");
-	std::uintptr_t result;
+	printf("Refreshing fonts ... ");
+	uintptr_t result;
 	plat::SendMessageTimeoutA(plat::BROADCAST_WINDOW, plat::FONTCHANGE_MESSAGE, 0,
 	                          0, plat::ABORT_IF_HUNG, BROADCAST_TIMEOUT_MS, &result);
-	std::printf("OK\n");
+	printf("OK\n");
 }

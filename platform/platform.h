@@ -9,7 +9,7 @@
 #ifndef OSTRIVEL_PLATFORM_H
 #define OSTRIVEL_PLATFORM_H
 
-#include <cstdint>
+#include <stdint.h>
 
 /* Calling convention of entries fetched with GetProcAddress. */
 #if defined(_WIN32) && !defined(_WIN64)
@@ -20,34 +20,34 @@
 
 namespace plat {
 
-typedef std::uintptr_t WindowHandle; /* 0 = none */
-typedef std::uintptr_t MenuHandle;   /* 0 = none */
-typedef std::uintptr_t ModuleHandle; /* 0 = none */
+typedef uintptr_t WindowHandle; /* 0 = none */
+typedef uintptr_t MenuHandle;   /* 0 = none */
+typedef uintptr_t ModuleHandle; /* 0 = none */
 typedef void (*Proc)(void);          /* an entry; cast before calling */
 
 /* The entry "GetDiskFreeSpaceExA": free to caller, total, total free. */
 typedef int(PLAT_WINAPI *DiskFreeSpaceExProc)(const char *root,
-                                              std::uint64_t *freeToCaller,
-                                              std::uint64_t *total,
-                                              std::uint64_t *totalFree);
+                                              uint64_t *freeToCaller,
+                                              uint64_t *total,
+                                              uint64_t *totalFree);
 
 /* Layout of OSVERSIONINFOEXA; OSVERSIONINFOA is its first 148 bytes. */
 struct VersionInfo {
-	std::uint32_t dwOSVersionInfoSize;
-	std::uint32_t dwMajorVersion;
-	std::uint32_t dwMinorVersion;
-	std::uint32_t dwBuildNumber;
-	std::uint32_t dwPlatformId;
+	uint32_t dwOSVersionInfoSize;
+	uint32_t dwMajorVersion;
+	uint32_t dwMinorVersion;
+	uint32_t dwBuildNumber;
+	uint32_t dwPlatformId;
 	char szCSDVersion[128];
-	std::uint16_t wServicePackMajor;
-	std::uint16_t wServicePackMinor;
-	std::uint16_t wSuiteMask;
-	std::uint8_t wProductType;
-	std::uint8_t wReserved;
+	uint16_t wServicePackMajor;
+	uint16_t wServicePackMinor;
+	uint16_t wSuiteMask;
+	uint8_t wProductType;
+	uint8_t wReserved;
 };
 
-const std::uint32_t VERSION_INFO_EX_SIZE = 156;
-const std::uint32_t VERSION_INFO_SIZE = 148;
+const uint32_t VERSION_INFO_EX_SIZE = 156;
+const uint32_t VERSION_INFO_SIZE = 148;
 
 /* Values of the Win32 constants used (checked against <windows.h>). */
 const unsigned CLOSE_COMMAND = 0xF060;       /* SC_CLOSE */
@@ -84,19 +84,19 @@ int DeleteMenu(MenuHandle menu, unsigned position, unsigned flags);
 int SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
                  int cx, int cy, unsigned flags);
 int SendMessageTimeoutA(WindowHandle window, unsigned message,
-                        std::uintptr_t wParam, std::intptr_t lParam,
+                        uintptr_t wParam, intptr_t lParam,
                         unsigned flags, unsigned timeoutMs,
-                        std::uintptr_t *result);
+                        uintptr_t *result);
 
 /* System (kernel32). */
 int GetVersionExA(VersionInfo *info);
 unsigned GetCurrentDirectoryA(unsigned size, char *buffer);
 ModuleHandle GetModuleHandleA(const char *moduleName);
 Proc GetProcAddress(ModuleHandle module, const char *procName);
-int GetDiskFreeSpaceA(const char *root, std::uint32_t *sectorsPerCluster,
-                      std::uint32_t *bytesPerSector,
-                      std::uint32_t *freeClusters,
-                      std::uint32_t *totalClusters);
+int GetDiskFreeSpaceA(const char *root, uint32_t *sectorsPerCluster,
+                      uint32_t *bytesPerSector,
+                      uint32_t *freeClusters,
+                      uint32_t *totalClusters);
 
 /* C runtime: the file-status query; 0 when the path can be queried. */
 int StatPath(const char *path);

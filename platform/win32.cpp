@@ -1,12 +1,46 @@
 /* Win32: the real platform, kernel32 and user32 through their ANSI entries. */
 #include "platform.h"
 
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <windows.h>
 
-/* Expand wildcards in arguments before main, as console programs expect. */
-extern "C" int _dowildcard;
-int _dowildcard = -1;
+/*
+ * The program's own start-up, in place of MinGW's: msvcrt.dll splits the
+ * command line, expanding wildcards as console programs expect, and formats
+ * the output. Nothing of MinGW's runtime is linked, so every instruction in
+ * the program is one the compiler was told the processor has.
+ */
+struct StartupInfo {
+	int newMode;
+};
+extern "C" {
+__declspec(dllimport) int __cdecl __getmainargs(int *argc, char ***argv, char ***env,
+                                                int expandWildcards, StartupInfo *info);
+__declspec(dllimport) void __cdecl __set_app_type(int type);
+void __cdecl mainCRTStartup(void);
+void __cdecl __main(void);
+}
+int main(int argc, char **argv);
+
+static const int CONSOLE_APP = 1; /* _CONSOLE_APP */
+
+void __cdecl
+mainCRTStartup(void)
+{
+	int argc = 0;
+	char **argv = nullptr, **env = nullptr;
+	StartupInfo info = {0};
+	__set_app_type(CONSOLE_APP);
+	__getmainargs(&argc, &argv, &env, 1, &info);
+	exit(main(argc, argv));
+}
+
+/* GCC calls this from main to run static constructors; the program has none. */
+void __cdecl
+__main(void)
+{
+}
 
 static_assert(sizeof(plat::VersionInfo) == sizeof(OSVERSIONINFOEXA),
               "VersionInfo must match OSVERSIONINFOEXA");
@@ -19,7 +53,7 @@ static_assert(plat::FRAME_REFRESH ==
               "");
 static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
 static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
-static_assert(sizeof(ULARGE_INTEGER) == sizeof(std::uint64_t), "");
+static_assert(sizeof(ULARGE_INTEGER) == sizeof(uint64_t), "");
 
 static_assert(sizeof(char16_t) == sizeof(WCHAR), "");
 
@@ -161,8 +195,8 @@ SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
 
 int
 SendMessageTimeoutA(WindowHandle window, unsigned message,
-                    std::uintptr_t wParam, std::intptr_t lParam,
-                    unsigned flags, unsigned timeoutMs, std::uintptr_t *result)
+                    uintptr_t wParam, intptr_t lParam,
+                    unsigned flags, unsigned timeoutMs, uintptr_t *result)
 {
 	DWORD_PTR r = 0;
 	LRESULT ok = ::SendMessageTimeoutA(ToHwnd(window), message, wParam,
@@ -198,9 +232,9 @@ GetProcAddress(ModuleHandle module, const char *procName)
 }
 
 int
-GetDiskFreeSpaceA(const char *root, std::uint32_t *sectorsPerCluster,
-                  std::uint32_t *bytesPerSector, std::uint32_t *freeClusters,
-                  std::uint32_t *totalClusters)
+GetDiskFreeSpaceA(const char *root, uint32_t *sectorsPerCluster,
+                  uint32_t *bytesPerSector, uint32_t *freeClusters,
+                  uint32_t *totalClusters)
 {
 	DWORD spc = 0, bps = 0, fc = 0, tc = 0;
 	BOOL ok = ::GetDiskFreeSpaceA(root, &spc, &bps, &fc, &tc);

@@ -1,7 +1,7 @@
 #include "sysinfo/sysinfo.h"
 
-#include <cctype>
-#include <cstdio>
+#include <ctype.h>
+#include <stdio.h>
 
 #include "platform/platform.h"
 
@@ -11,7 +11,7 @@ static const double GIGABYTE = 1073741824.0;
 double
 AvailableDiskSize(char drive)
 {
-	int letter = std::toupper(static_cast<unsigned char>(drive));
+	int letter = toupper(static_cast<unsigned char>(drive));
 	if (letter >= 1 && letter <= 26)
 		letter += 64;
 	if (letter < 'A' || letter > 'Z')
@@ -23,7 +23,7 @@ AvailableDiskSize(char drive)
 	plat::DiskFreeSpaceExProc freeEx = reinterpret_cast<plat::DiskFreeSpaceExProc>(
 	    plat::GetProcAddress(kernel, "GetDiskFreeSpaceExA"));
 	if (freeEx != nullptr) {
-		std::uint64_t toCaller = 0, total = 0, totalFree = 0;
+		uint64_t toCaller = 0, total = 0, totalFree = 0;
 		if (!freeEx(root, &toCaller, &total, &totalFree))
 			return 0.0;
 		double high = static_cast<double>(toCaller >> 32);
@@ -31,7 +31,7 @@ AvailableDiskSize(char drive)
 		return (high * 4294967296.0 + low) / GIGABYTE;
 	}
 
-	std::uint32_t sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
+	uint32_t sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
 	if (!plat::GetDiskFreeSpaceA(root, &sectors, &bytes, &freeClusters, &clusters))
 		return 0.0;
 	return static_cast<double>(freeClusters) * static_cast<double>(sectors) *
@@ -52,7 +52,7 @@ WriteDiskSpace(void)
 {
 	char drive[2] = {'\0', '\0'};
 	GetCurDisk(drive);
-	std::printf("Disk %s=%f GB\n", drive, AvailableDiskSize(drive[0]));
+	printf("Disk %s=%f GB\n", drive, AvailableDiskSize(drive[0]));
 	if (drive[0] != 'C')
-		std::printf("Disk C=%f GB\n", AvailableDiskSize('C'));
+		printf("Disk C=%f GB\n", AvailableDiskSize('C'));
 }

@@ -1,7 +1,7 @@
 #include "sysinfo/sysinfo.h"
 
-#include <cstdio>
-#include <cstring>
+#include <stdio.h>
+#include <string.h>
 
 #include "console/console.h"
 #include "platform/platform.h"
@@ -15,7 +15,7 @@ GetVersionOS(char *name)
 	name[0] = '\0';
 
 	plat::VersionInfo info;
-	std::memset(&info, 0, sizeof info);
+	memset(&info, 0, sizeof info);
 	info.dwOSVersionInfoSize = plat::VERSION_INFO_EX_SIZE;
 	if (!plat::GetVersionExA(&info)) {
 		/* Before NT4 SP6 only the basic record is accepted. */
@@ -24,28 +24,28 @@ GetVersionOS(char *name)
 			return;
 	}
 
-	std::uint32_t major = info.dwMajorVersion, minor = info.dwMinorVersion;
+	uint32_t major = info.dwMajorVersion, minor = info.dwMinorVersion;
 	switch (info.dwPlatformId) {
 	case WIN32_WINDOWS:
 		if (major == 4 && minor == 0)
-			std::strcpy(name, "Windows 95");
+			strcpy(name, "Windows 95");
 		if (major == 4 && minor == 10)
-			std::strcpy(name, "Windows 98");
+			strcpy(name, "Windows 98");
 		if (major == 4 && minor == 90)
-			std::strcpy(name, "Windows ME");
+			strcpy(name, "Windows ME");
 		break;
 	case WIN32S:
-		std::printf("Microsoft Win32s\n");
+		printf("Microsoft Win32s\n");
 		break;
 	case WIN32_NT:
 		if (major == 5 && minor == 2)
-			std::strcpy(name, "Windows NT-Server 2003");
+			strcpy(name, "Windows NT-Server 2003");
 		if (major == 5 && minor == 1)
-			std::strcpy(name, "Windows NT-XP");
+			strcpy(name, "Windows NT-XP");
 		if (major == 5 && minor == 0)
-			std::strcpy(name, "Windows NT-2000");
+			strcpy(name, "Windows NT-2000");
 		if (major <= 4)
-			std::strcpy(name, "Windows NT");
+			strcpy(name, "Windows NT");
 		break;
 	}
 }
@@ -58,6 +58,6 @@ WriteInformation(void)
 	WriteHWNDConsole(1);
 	WriteHWNDForeground(1);
 	GetVersionOS(name);
-	std::printf("OS version=%s\n", name);
+	printf("OS version=%s\n", name);
 	WriteDiskSpace();
 }
