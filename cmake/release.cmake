@@ -40,6 +40,11 @@ foreach(package win32 win64)
   find_program(objdump_${package} ${${package}_objdump} REQUIRED)
   add_test(NAME imports_${package}
            COMMAND sh ${PROJECT_SOURCE_DIR}/tests/imports.sh ${objdump_${package}} ${dir}/ostrivel.exe)
+  if(package STREQUAL win32)
+    add_test(NAME instructions_${package}
+             COMMAND sh ${PROJECT_SOURCE_DIR}/tests/instructions.sh ${objdump_${package}}
+                     ${dir}/ostrivel.exe)
+  endif()
   add_test(NAME format_${package}
            COMMAND sh -c "\"$1\" -f \"$2\" | grep -q \"file format $3\\$\""
                    format ${objdump_${package}} ${dir}/ostrivel.exe ${format})

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the Windows program and runs it under Wine in a real console window,
-# printing what it printed: the 32-bit program, or with --x64 the 64-bit one.
+# printing what it printed: the 32-bit program, or with --x64 (or where the
+# kernel runs no 32-bit programs) the 64-bit one.
 # Other arguments go to the program (default /i).
 # Usage: scripts/run.sh [--x64] [ARG...]
 set -eu
@@ -11,6 +12,10 @@ if [ "${1:-}" = --x64 ]; then
 	shift
 fi
 scripts/deps.sh
+if [ $preset = mingw-i686 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+	echo "this kernel does not run 32-bit programs, so Wine cannot: running the 64-bit one" >&2
+	preset=mingw-x64
+fi
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset -j "$(nproc)" >/dev/null
 [ $# -gt 0 ] || set -- /i

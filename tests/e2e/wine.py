@@ -127,6 +127,37 @@ class Session:
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+SKIPPED = 77  # CTest's SKIP_RETURN_CODE for every e2e test
+
+
+def runs_32bit(wine32):
+    """Whether the kernel executes Wine's 32-bit loader at all."""
+    try:
+        subprocess.run([wine32, "--version"], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        return True
+    except OSError:  # ENOEXEC: a kernel without IA32 emulation
+        return False
+
+
+def skip(state, reason):
+    """Marks the session as one that cannot run, so each case skips with REASON."""
+    os.makedirs(state, exist_ok=True)
+    with open(os.path.join(state, "skipped"), "w") as f:
+        f.write(reason + "\n")
+    sys.stderr.write("wine harness: skipped: " + reason + "\n")
+    sys.exit(SKIPPED)
+
+
+def skipped(state):
+    """The reason a session was skipped, or None."""
+    try:
+        with open(os.path.join(state, "skipped")) as f:
+            return f.read().strip()
+    except OSError:
+        return None
+
+
 def start(state, binaries):
     wine = find_wine()
     if wine is None:
@@ -135,9 +166,13 @@ def start(state, binaries):
         die("Xvfb is missing: apt-get install xvfb")
     # 32-bit programs need Wine's 32-bit loader; without it they exit 0 silently.
     wine32 = os.path.join(os.path.dirname(wine), "wine")
-    if any(pe_machine(b) == "i386" for b in binaries) and not os.path.exists(wine32):
-        die("Wine's 32-bit half is missing: dpkg --add-architecture i386 && apt-get update"
-            " && apt-get install wine32:i386")
+    if any(pe_machine(b) == "i386" for b in binaries):
+        if not os.path.exists(wine32):
+            die("Wine's 32-bit half is missing: dpkg --add-architecture i386 && apt-get update"
+                " && apt-get install wine32:i386")
+        if not runs_32bit(wine32):
+            skip(state, "this machine's kernel does not run 32-bit programs (no IA32"
+                 " emulation), so Wine cannot run the 32-bit program here")
     if os.path.exists(state):
         stop(state)
     os.makedirs(os.path.join(state, "bin"))
