@@ -11,7 +11,8 @@ import sys
 import textwrap
 
 # The parts of README.md that concern someone running the program on Windows.
-SECTIONS = ["Options", "From a batch file", "Guarantees", "Consoles and terminals"]
+SECTIONS = ["Requirements", "Options", "From a batch file", "Guarantees",
+            "Consoles and terminals"]
 WIDTH = 78
 
 
