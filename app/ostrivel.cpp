@@ -5,6 +5,7 @@
 #include "app/ostrivel.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "console/console.h"
 #include "fonts/fonts.h"
@@ -23,6 +24,29 @@ Usage(void)
 	printf("    /r - refresh fonts (announce all the application)\n");
 	printf("    /x - disable close button\n");
 	printf("\n");
+}
+
+/* Room for any argument of a command line in a double-byte code page. */
+static char ansiarg[65536];
+
+/*
+ * The value of option argument index as typed, in UTF-16, or nullptr. main's
+ * arguments were made from the same command line through the ANSI code page,
+ * which loses what that page lacks; the wide vector is trusted only where it
+ * says the same: as many arguments, each converting back to main's exactly.
+ */
+static const char16_t *
+TypedValue(int argc, char **argv, int index)
+{
+	int wargc = 0;
+	char16_t **wargv = plat::GetMainArgsW(&wargc);
+	if (wargv == nullptr || wargc != argc)
+		return nullptr;
+	for (int i = 0; i < argc; i++)
+		if (plat::WideCharToMultiByte(wargv[i], ansiarg, sizeof ansiarg) == 0 ||
+		    strcmp(ansiarg, argv[i]) != 0)
+			return nullptr;
+	return wargv[index] + 2; /* past the prefix and the letter, as in main's */
 }
 
 /*
@@ -54,11 +78,11 @@ HandleOptions(int argc, char **argv)
 			break;
 		case 'R':
 		case 'r':
-			RefreshFonts(arg + 2);
+			RefreshFonts(arg + 2, TypedValue(argc, argv, i));
 			break;
 		case 'T':
 		case 't':
-			plat::SetConsoleTitleA(arg + 2);
+			SetTitle(arg + 2, TypedValue(argc, argv, i));
 			break;
 		case 'X':
 		case 'x':

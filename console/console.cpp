@@ -19,6 +19,8 @@ static const unsigned TITLE_SIZES[] = {TITLE_FIRST, TITLE_CAPPED, TITLE_LARGEST}
 /* Static: too large for the stack. */
 static char16_t savedwide[TITLE_LARGEST];
 static char savedtitle[TITLE_LARGEST];
+/* A value of the longest command line, 32 767 characters, widened. */
+static char16_t widevalue[32768];
 
 /*
  * Whole: the read returned n, with room to spare in the buffer, and the
@@ -105,6 +107,23 @@ void
 WriteHWNDForeground(int labelled)
 {
 	WriteHWND("foreground", plat::GetForegroundWindow(), labelled);
+}
+
+/*
+ * The NT family reads an 8-bit title in the console's code page (OEM), not
+ * in the ANSI one the value came in, so the title goes through the wide
+ * entry: as typed where the command line has it, otherwise converted from
+ * the ANSI page. The 9x family has only the 8-bit entry.
+ */
+void
+SetTitle(const char *title, const char16_t *typed)
+{
+	const char16_t *wide = typed;
+	if (wide == nullptr &&
+	    plat::MultiByteToWideChar(title, widevalue, sizeof widevalue / sizeof *widevalue) != 0)
+		wide = widevalue;
+	if (wide == nullptr || !plat::SetConsoleTitleW(wide))
+		plat::SetConsoleTitleA(title);
 }
 
 void

@@ -10,5 +10,6 @@ plat::WindowHandle FindConsoleHandle(void);
 void WriteHWNDConsole(int labelled);
 void WriteHWNDForeground(int labelled);
 void DisableCloseButton(void);
+void SetTitle(const char *title, const char16_t *typed);
 
 #endif

@@ -2,8 +2,9 @@
 #ifndef OSTRIVEL_FONTS_H
 #define OSTRIVEL_FONTS_H
 
-int FileExists(const char *path);
-int InstallFontIntoWindows(const char *path);
-void RefreshFonts(const char *font);
+/* typed: the same path as the user typed it, in UTF-16, or nullptr. */
+int FileExists(const char *path, const char16_t *typed);
+int InstallFontIntoWindows(const char *path, const char16_t *typed);
+void RefreshFonts(const char *font, const char16_t *typed);
 
 #endif

@@ -98,8 +98,29 @@ int GetDiskFreeSpaceA(const char *root, uint32_t *sectorsPerCluster,
                       uint32_t *freeClusters,
                       uint32_t *totalClusters);
 
-/* C runtime: the file-status query; 0 when the path can be queried. */
+/*
+ * The command line as the NT family keeps it, in UTF-16, split like the
+ * 8-bit vector main gets (msvcrt's __wgetmainargs, wildcards expanded):
+ * the count through argc, or nullptr where the system has no wide start-up
+ * (the 9x family, a runtime without it).
+ */
+char16_t **GetMainArgsW(int *argc);
+
+/*
+ * Text conversions through the ANSI code page, the one main's arguments are
+ * in: the units or bytes written, NUL included; 0 when the output does not
+ * fit or the conversion fails.
+ */
+unsigned MultiByteToWideChar(const char *text, char16_t *wide, unsigned size);
+unsigned WideCharToMultiByte(const char16_t *wide, char *text, unsigned size);
+
+/*
+ * C runtime: the file-status query; 0 when the path can be queried. The
+ * wide one gives STAT_UNAVAILABLE where the runtime lacks it.
+ */
 int StatPath(const char *path);
+int StatPathW(const char16_t *path);
+const int STAT_UNAVAILABLE = -2;
 
 } // namespace plat
 

@@ -17,6 +17,8 @@ struct StartupInfo {
 extern "C" {
 __declspec(dllimport) int __cdecl __getmainargs(int *argc, char ***argv, char ***env,
                                                 int expandWildcards, StartupInfo *info);
+typedef int(__cdecl *WideMainArgsProc)(int *argc, wchar_t ***argv, wchar_t ***env,
+                                       int expandWildcards, StartupInfo *info);
 __declspec(dllimport) void __cdecl __set_app_type(int type);
 void __cdecl mainCRTStartup(void);
 void __cdecl __main(void);
@@ -24,6 +26,7 @@ void __cdecl __main(void);
 int main(int argc, char **argv);
 
 static const int CONSOLE_APP = 1; /* _CONSOLE_APP */
+static const int EXPAND_WILDCARDS = 1;
 
 void __cdecl
 mainCRTStartup(void)
@@ -32,7 +35,7 @@ mainCRTStartup(void)
 	char **argv = nullptr, **env = nullptr;
 	StartupInfo info = {0};
 	__set_app_type(CONSOLE_APP);
-	__getmainargs(&argc, &argv, &env, 1, &info);
+	__getmainargs(&argc, &argv, &env, EXPAND_WILDCARDS, &info);
 	exit(main(argc, argv));
 }
 
@@ -69,6 +72,15 @@ Kernel32Entry(const char *name)
 {
 	HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
 	FARPROC p = kernel != nullptr ? ::GetProcAddress(kernel, name) : nullptr;
+	return reinterpret_cast<plat::Proc>(p);
+}
+
+/* msvcrt.dll's entries that some systems lack, looked up like Kernel32Entry's. */
+static plat::Proc
+RuntimeEntry(const char *name)
+{
+	HMODULE crt = ::GetModuleHandleA("msvcrt.dll");
+	FARPROC p = crt != nullptr ? ::GetProcAddress(crt, name) : nullptr;
 	return reinterpret_cast<plat::Proc>(p);
 }
 
@@ -245,11 +257,73 @@ GetDiskFreeSpaceA(const char *root, uint32_t *sectorsPerCluster,
 	return ok;
 }
 
+/*
+ * Asked for once. The 9x family's runtime has the entry but not the wide
+ * command line behind it, so it is not asked there at all.
+ */
+char16_t **
+GetMainArgsW(int *argc)
+{
+	static bool asked;
+	static int count;
+	static wchar_t **args;
+	if (!asked) {
+		asked = true;
+		OSVERSIONINFOA version;
+		version.dwOSVersionInfoSize = sizeof version;
+		WideMainArgsProc get = reinterpret_cast<WideMainArgsProc>(RuntimeEntry("__wgetmainargs"));
+		if (::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+		    get != nullptr) {
+			wchar_t **env = nullptr;
+			StartupInfo info = {0};
+			get(&count, &args, &env, EXPAND_WILDCARDS, &info);
+		}
+	}
+	*argc = count;
+	return reinterpret_cast<char16_t **>(args);
+}
+
+unsigned
+MultiByteToWideChar(const char *text, char16_t *wide, unsigned size)
+{
+	return ::MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<LPWSTR>(wide),
+	                             static_cast<int>(size));
+}
+
+unsigned
+WideCharToMultiByte(const char16_t *wide, char *text, unsigned size)
+{
+	return ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(wide), -1, text,
+	                             static_cast<int>(size), nullptr, nullptr);
+}
+
 int
 StatPath(const char *path)
 {
 	struct _stat st;
 	return ::_stat(path, &st);
+}
+
+/*
+ * The runtime's own wide query, so that it means what _stat means. Only its
+ * result is read: the record is larger than either layout it may fill.
+ */
+int
+StatPathW(const char16_t *path)
+{
+	typedef int(__cdecl * StatWProc)(const wchar_t *, void *);
+#ifdef _WIN64
+	StatWProc stat = reinterpret_cast<StatWProc>(RuntimeEntry("_wstat64")); /* as _stat is */
+#else
+	StatWProc stat = reinterpret_cast<StatWProc>(RuntimeEntry("_wstat"));
+#endif
+	if (stat == nullptr)
+		return STAT_UNAVAILABLE;
+	union {
+		struct _stat64 st;
+		char room[256];
+	} record;
+	return stat(reinterpret_cast<const wchar_t *>(path), &record) == 0 ? 0 : -1;
 }
 
 } // namespace plat
