@@ -400,4 +400,58 @@ StatPath(const char *path)
 	return state.files.count(path) != 0 ? 0 : -1;
 }
 
+int
+StatPathW(const char16_t *path)
+{
+	std::u16string wide(path);
+	Log("StatPathW(%s)", Shown(fake::Utf8(wide)).c_str());
+	if (!state.hasWideStat)
+		return STAT_UNAVAILABLE;
+	bool narrow = std::all_of(wide.begin(), wide.end(), [](char16_t c) { return c < 256; });
+	bool found = state.wideFiles.count(wide) != 0 ||
+	             (narrow && state.files.count(std::string(wide.begin(), wide.end())) != 0);
+	return found ? 0 : -1;
+}
+
+char16_t **
+GetMainArgsW(int *argc)
+{
+	*argc = 0;
+	if (!state.hasWideArgs || state.console == fake::Console::Win9x)
+		return nullptr;
+	state.wideArgv.clear();
+	for (std::u16string &arg : state.wideArgs)
+		state.wideArgv.push_back(&arg[0]);
+	state.wideArgv.push_back(nullptr);
+	*argc = static_cast<int>(state.wideArgs.size());
+	return state.wideArgv.data();
+}
+
+/* The fake's code page: bytes are the first 256 code points, "?" the rest. */
+unsigned
+MultiByteToWideChar(const char *text, char16_t *wide, unsigned size)
+{
+	std::size_t n = std::strlen(text);
+	if (n + 1 > size)
+		return 0;
+	for (std::size_t i = 0; i <= n; i++)
+		wide[i] = static_cast<unsigned char>(text[i]);
+	return static_cast<unsigned>(n + 1);
+}
+
+unsigned
+WideCharToMultiByte(const char16_t *wide, char *text, unsigned size)
+{
+	unsigned n = 0;
+	for (const char16_t *w = wide;; w++) {
+		if (n == size)
+			return 0;
+		bool pair = *w >= 0xD800 && *w < 0xDC00 && w[1] >= 0xDC00 && w[1] < 0xE000;
+		text[n++] = *w < 256 ? static_cast<char>(*w) : '?';
+		if (*w == 0)
+			return n;
+		w += pair;
+	}
+}
+
 } // namespace plat

@@ -71,7 +71,18 @@ struct State {
 	bool hasFreeSpaceEx = true;
 	std::map<std::string, Disk> disks; /* root -> figures */
 
+	/*
+	 * Files by their 8-bit names, in the fake's code page, and files whose
+	 * names that page lacks, which only the wide query finds.
+	 */
 	std::set<std::string> files;
+	std::set<std::u16string> wideFiles;
+	bool hasWideStat = true;
+
+	/* The wide command line, where the system keeps one (never on 9x). */
+	bool hasWideArgs = false;
+	std::vector<std::u16string> wideArgs;
+	std::vector<char16_t *> wideArgv; /* what GetMainArgsW hands out */
 
 	std::vector<std::string> calls;
 };

@@ -22,11 +22,13 @@ KERNEL32.dll GetDiskFreeSpaceA both 95, NT 3.1: the query where the 64-bit one i
 KERNEL32.dll GetModuleHandleA both 95, NT 3.1
 KERNEL32.dll GetProcAddress both 95, NT 3.1
 KERNEL32.dll GetVersionExA both 95, NT 3.5
+KERNEL32.dll MultiByteToWideChar both 95, NT 3.1
 KERNEL32.dll ReleaseMutex both 95, NT 3.1
 KERNEL32.dll SetConsoleCtrlHandler both 95, NT 3.1
 KERNEL32.dll SetConsoleTitleA both 95, NT 3.1
 KERNEL32.dll Sleep both 95, NT 3.1
 KERNEL32.dll WaitForSingleObject both 95, NT 3.1
+KERNEL32.dll WideCharToMultiByte both 95, NT 3.1
 USER32.dll DeleteMenu both 95, NT 3.1
 USER32.dll FindWindowA both 95, NT 3.1
 USER32.dll GetForegroundWindow both 95, NT 3.1
@@ -39,6 +41,7 @@ msvcrt.dll exit both in every msvcrt.dll
 msvcrt.dll printf both in every msvcrt.dll
 msvcrt.dll putchar both in every msvcrt.dll: the compiler prints a lone character with it
 msvcrt.dll puts both in every msvcrt.dll: the compiler prints constant lines with it
+msvcrt.dll strcmp both in every msvcrt.dll
 msvcrt.dll strcpy both in every msvcrt.dll
 msvcrt.dll toupper both in every msvcrt.dll
 msvcrt.dll _stat 32 in every msvcrt.dll

@@ -59,9 +59,9 @@ TEST_F(Fake, EachRefreshBroadcasts)
 TEST_F(Fake, ExistenceIsWhateverTheStatusQueryAccepts)
 {
 	fake::state.files.insert("C:\\Windows");
-	EXPECT_EQ(FileExists("C:\\Windows"), 1);
-	EXPECT_EQ(FileExists("C:\\Windows\\"), 0);
-	EXPECT_EQ(FileExists(""), 0);
-	EXPECT_EQ(Capture([] { EXPECT_EQ(InstallFontIntoWindows("C:\\Windows"), 1); }),
+	EXPECT_EQ(FileExists("C:\\Windows", nullptr), 1);
+	EXPECT_EQ(FileExists("C:\\Windows\\", nullptr), 0);
+	EXPECT_EQ(FileExists("", nullptr), 0);
+	EXPECT_EQ(Capture([] { EXPECT_EQ(InstallFontIntoWindows("C:\\Windows", nullptr), 1); }),
 	          "Jmeno fontu C:\\Windows\nExistuje ? 1\n");
 }

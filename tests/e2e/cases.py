@@ -72,11 +72,12 @@ def parse_probe(data):
             "title": title}
 
 
-def run(args, title=None, cwd=None, before=()):
+def run(args, title=None, cwd=None, before=(), command=None, wide=False):
     """Runs the program with ARGS in a new console window, in the directory
     CWD (a Windows path) when given; returns what it
     printed, its exit status and run time, and the probe's view before and
-    after."""
+    after. COMMAND (bytes) replaces the whole command line; WIDE starts the
+    program with a UTF-16 command line, ARGS being text."""
     tag = f"r{time.monotonic_ns()}"
     steps = []
     if title is not None:
@@ -85,8 +86,11 @@ def run(args, title=None, cwd=None, before=()):
         steps.append(b"cd " + cwd)
     steps += list(before)
     steps.append(b"probe " + wfile(tag + ".before"))
-    steps.append(b"run " + wfile(tag + ".out") + b" " + program() +
-                 (b" " + cmdline(args) if args else b""))
+    if wide:
+        command = (subprocess.list2cmdline([program().decode()] + args)).encode()
+    elif command is None:
+        command = program() + (b" " + cmdline(args) if args else b"")
+    steps.append((b"wrun " if wide else b"run ") + wfile(tag + ".out") + b" " + command)
     steps.append(b"probe " + wfile(tag + ".after"))
     status = session.console(steps)
     if status != 0:
@@ -147,7 +151,8 @@ def group_title():
     r = run(["/tText with spaces"], title=b"old")
     check("/tText with spaces", r["after"]["title"], b"Text with spaces")
     r = run(["-TCaf\xe9 \xc0"], title=b"old")
-    check("title with non-ASCII bytes", r["after"]["title"], b"Caf\xe9 \xc0")
+    check("title with non-ASCII bytes, read in the ANSI page", r["after"]["wtitle"],
+          "Caf\xe9 \xc0")
     r = run(["/t", "/c"], title=b"old")
     check("/t then /c prints 0", r["out"], b"0")
     check("/t empties the title", r["after"]["title"], b"")
@@ -393,8 +398,8 @@ def group_hostile():
 
     control = "".join(chr(c) for c in range(1, 32) if c not in (9, 10, 13, 32))
     r = run(["/t" + control + "\x7f\x80\xff end"], title=b"old")
-    check("control characters and high bytes in a title",
-          r["after"]["title"], (control + "\x7f\x80\xff end").encode("latin-1"))
+    check("control characters and high bytes in a title, read in the ANSI page",
+          r["after"]["wtitle"], (control + "\x7f\x80\xff end").encode("latin-1").decode("cp1252"))
     r = run(["/\x01", "-\xe7", "/\x7f", "\x1b[2J", "/r\x1b[2J\xff"], title=b"old")
     check("control characters and high bytes as options", r["out"],
           b"unknown option /\x01\r\nunknown option -\xe7\r\nunknown option /\x7f\r\n"
@@ -456,6 +461,46 @@ def group_unicode():
         check(f"{units}-unit title: kept", r["after"]["wtitle"], title)
         want = str(r["before"]["console"]).encode() if units <= 65535 else b"0"
         check(f"{units}-unit title: console number", r["out"], want)
+
+
+def group_typed():
+    """Option values as typed: from a batch file that cmd reads in the console's
+    code page, and from a UTF-16 command line."""
+    batch = os.path.join(work, "title.cmd")
+    for text in ("caf\u00e9", "\u00dcbersicht"):
+        for line, who in ((f"title {text}", "cmd's title"),
+                          (f'{program().decode()} /t"{text}"', "/t")):
+            with open(batch, "wb") as f:
+                f.write(b"@" + line.encode("cp437") + b"\r\n")
+            r = run(None, title=b"old", command=b"cmd.exe /c " + winpath(batch).encode())
+            check(f"batch file, {who} {text!r}", r["after"]["wtitle"], text)
+
+    for text in ("caf\u00e9", "\u0141\u00f3d\u017a \u0159", "\u0421\u0431\u043e\u0440\u043a\u0430",
+                 "\u65e5\u672c\u8a9e", "smile \U0001F600", UNICODE_TITLE):
+        r = run(["/t" + text, "/c"], title=b"old", wide=True)
+        check(f"UTF-16 command line: /t{text!r}", r["after"]["wtitle"], text)
+        check(f"UTF-16 command line: /t{text!r} /c finds the console", r["out"],
+              str(r["before"]["console"]).encode())
+    r = run(["/t"], before=[b"utitle " + UNICODE_TITLE.encode()], wide=True)
+    check("/t alone empties the title", r["after"]["wtitle"], "")
+
+    for name, echoed in (("\u0448\u0440\u0438\u0444\u0442 \u65e5\u672c.ttf", b"????? ??.ttf"),
+                         ("\u0141\u00f3d\u017a \u65e5\u672c.ttf", None)):
+        path = os.path.join(work, name)
+        for exists in (True, False):
+            if exists:
+                open(path, "wb").close()
+            r = run(["/r" + winpath(path)], title=b"fonts", wide=True)
+            folder = winpath(work).encode() + b"\\"
+            m = re.fullmatch(rb"Adding font (.*) \.\.\. Jmeno fontu (.*)\r\nExistuje \? ([01])\r\n"
+                             rb"OK\r\nRefreshing fonts \.\.\. OK\r\n", r["out"], re.S)
+            ok(f"/r {name!r}: the report", m and m.group(1) == m.group(2), r["out"])
+            if m:
+                check(f"/r {name!r}: exists", m.group(3), b"1" if exists else b"0")
+                if echoed:
+                    check(f"/r {name!r}: echoed in the ANSI page", m.group(1), folder + echoed)
+            if exists:
+                os.unlink(path)
 
 
 def group_resource():

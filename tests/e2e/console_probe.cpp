@@ -11,6 +11,8 @@
  *   cd DIR              change the current directory
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
  *                       write its exit status and run time to FILE.status
+ *   wrun FILE CMDLINE   the same, CMDLINE in UTF-8 started as UTF-16, as
+ *                       shells and Explorer start programs on NT
  *   sleep MS            wait
  *   verinfo FILE EXE    write EXE's version resource to FILE, as Explorer
  *                       and PowerShell read it: the fixed versions, then
@@ -86,14 +88,14 @@ SetTitleUtf8(const char *text)
 }
 
 static bool
-Run(const char *outPath, char *cmdline)
+Run(const char *outPath, char *cmdline, bool wide)
 {
 	SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
 	HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
 	                         FILE_ATTRIBUTE_NORMAL, nullptr);
 	if (out == INVALID_HANDLE_VALUE)
 		return false;
-	STARTUPINFOA si;
+	STARTUPINFOW si; /* the same layout as STARTUPINFOA */
 	std::memset(&si, 0, sizeof si);
 	si.cb = sizeof si;
 	si.dwFlags = STARTF_USESTDHANDLES;
@@ -102,8 +104,15 @@ Run(const char *outPath, char *cmdline)
 	si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
 	PROCESS_INFORMATION pi;
 	DWORD start = GetTickCount();
-	BOOL ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-	                         &si, &pi);
+	BOOL ok;
+	if (wide)
+		ok = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, cmdline, -1, wtitle,
+		                         sizeof wtitle / sizeof *wtitle) > 0 &&
+		     CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+		                    &pi);
+	else
+		ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+		                    reinterpret_cast<STARTUPINFOA *>(&si), &pi);
 	CloseHandle(out);
 	if (!ok)
 		return false;
@@ -230,12 +239,12 @@ main(int argc, char **argv)
 		} else if (std::strcmp(line, "cd") == 0) {
 			if (!SetCurrentDirectoryA(arg))
 				return Fail("cd", arg);
-		} else if (std::strcmp(line, "run") == 0) {
+		} else if (std::strcmp(line, "run") == 0 || std::strcmp(line, "wrun") == 0) {
 			char *cmdline = std::strchr(arg, ' ');
 			if (cmdline == nullptr)
 				return Fail("run needs a command line", arg);
 			*cmdline++ = '\0';
-			if (!Run(arg, cmdline))
+			if (!Run(arg, cmdline, line[0] == 'w'))
 				return Fail("run", cmdline);
 		} else if (std::strcmp(line, "interrupt") == 0) {
 			char *event = std::strchr(arg, ' ');
