@@ -2,7 +2,7 @@
  * Fuzz target: arbitrary argument vectors through HandleOptions, over the
  * platform fake in a state the input also chooses: among it the console
  * model and its title (8-bit or beyond any code page, of lengths around the
- * read sizes). Beyond the sanitizers it checks what a user relies on: the
+ * read sizes), and whether the command line is also there as typed. Beyond the sanitizers it checks what a user relies on: the
  * console title ends as the last /t set it (or as it was), and every title
  * guard taken is given back.
  *
@@ -61,6 +61,7 @@ Configure(const std::uint8_t *b)
 	fake::state.disks["C:\\"].sectorsPerCluster = 8;
 	fake::state.disks["C:\\"].bytesPerSector = 512;
 	fake::state.files.insert("font.ttf");
+	fake::state.hasWideArgs = (b[1] & 0x80) != 0;
 }
 
 extern "C" int
@@ -86,6 +87,11 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 	/* Each discovery copies a long title up to three times: keep runs quick. */
 	if (fake::state.title.units.size() > 512 && args.size() > 5)
 		args.resize(5);
+	/* The command line as typed, where there is one: the same, widened. */
+	for (const std::string &a : args)
+		fake::state.wideArgs.emplace_back(reinterpret_cast<const unsigned char *>(a.data()),
+		                                  reinterpret_cast<const unsigned char *>(a.data()) +
+		                                      a.size());
 
 	/* What the title must end as: the last /t value, else untouched. */
 	fake::Title title = fake::state.title;
