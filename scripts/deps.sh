@@ -1,10 +1,12 @@
 #!/bin/sh
 # Installs, on Debian, whatever the build and the tests need and is missing.
-# The 32-bit program runs on Wine's 32-bit half, from the i386 architecture.
+# The 32-bit program runs on Wine's 32-bit half, from the i386 architecture,
+# and on ReactOS in QEMU, on a FAT disk made with mtools, dosfstools and sfdisk.
 set -eu
 packages="cmake make g++ libgtest-dev python3 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-wine wine64 wine32:i386 xvfb"
+wine wine64 wine32:i386 xvfb
+qemu-system-x86 mtools dosfstools fdisk"
 missing=
 for p in $packages; do
 	dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' ||

@@ -24,6 +24,26 @@ USAGE = (b"\r\nOstrivel v1.0\r\n"
          b"    /r - refresh fonts (announce all the application)\r\n"
          b"    /x - disable close button\r\n"
          b"\r\n")
+# Arguments and the exact output they give, whatever the console.
+CLI_CASES = [([], USAGE), (["/?"], USAGE), (["/q"], b"unknown option /q\r\n"),
+             (["/"], b"unknown option /\r\n"), (["-"], b"unknown option -\r\n"),
+             (["word", "C:file.txt", "c"], b""),
+             (["-Q", "/?"], b"unknown option -Q\r\n" + USAGE)]
+REFRESH = b"Refreshing fonts ... OK\r\n"
+VERSION_INFO = (b"fixed file=1.0.0.0 product=1.0.0.0 type=1\n"
+                b"FileDescription=Console window handle, title and Close button for batch files\n"
+                b"FileVersion=1.0\n"
+                b"InternalName=ostrivel\n"
+                b"OriginalFilename=ostrivel.exe\n"
+                b"ProductName=Ostrivel\n"
+                b"ProductVersion=1.0\n")
+
+
+def font_report(path, exists):
+    """What /rPATH prints for a font file that exists or not."""
+    return (b"Adding font " + path + b" ... Jmeno fontu " + path +
+            b"\r\nExistuje ? %d\r\nOK\r\n" % exists + REFRESH)
+
 
 session = None
 work = None
@@ -68,6 +88,7 @@ def parse_probe(data):
     head, _, title = data.partition(b"\ntitle=")
     fields = dict(line.split(b"=", 1) for line in head.splitlines() if b"=" in line)
     return {"console": int(fields[b"console"]), "foreground": int(fields[b"foreground"]),
+            "close": int(fields[b"close"]), "freekb": int(fields[b"freekb"]),
             "wtitle": bytes.fromhex(fields[b"wtitle"].decode()).decode("utf-16-be"),
             "title": title}
 
@@ -113,10 +134,7 @@ def group_cli():
     ok("a Windows program", width in ("i386", "x86-64"), width)
     check("probes of the program's width", pe_machine(os.path.join(bins, "console_probe.exe")),
           width)
-    for args, want in [([], USAGE), (["/?"], USAGE), (["/q"], b"unknown option /q\r\n"),
-                       (["/"], b"unknown option /\r\n"), (["-"], b"unknown option -\r\n"),
-                       (["word", "C:file.txt", "c"], b""),
-                       (["-Q", "/?"], b"unknown option -Q\r\n" + USAGE)]:
+    for args, want in CLI_CASES:
         r = run(args, title=b"cli")
         check(f"output of {args}", r["out"], want)
         check(f"exit status of {args}", r["status"], 0)
@@ -268,14 +286,12 @@ def group_fonts():
     window, log = start_window()
     try:
         r = run(["/r"], title=b"fonts")
-        check("/r output", r["out"], b"Refreshing fonts ... OK\r\n")
+        check("/r output", r["out"], REFRESH)
         check("/r: one message", messages(log), 1)
 
         missing = "C:\\Windows\\Fonts\\no-such-font.ttf"
         r = run(["/r" + missing], title=b"fonts")
-        check("/r missing font", r["out"],
-              b"Adding font " + missing.encode() + b" ... Jmeno fontu " + missing.encode() +
-              b"\r\nExistuje ? 0\r\nOK\r\nRefreshing fonts ... OK\r\n")
+        check("/r missing font", r["out"], font_report(missing.encode(), 0))
         check("/r missing: two messages so far", messages(log), 2)
 
         font = os.path.join(work, "real font.ttf")
@@ -283,10 +299,7 @@ def group_fonts():
             f.write(b"\0\1\0\0")
         r = run(["/r" + winpath(font), "-R"], title=b"fonts")
         wf = winpath(font).encode()
-        check("/r existing font, then -R", r["out"],
-              b"Adding font " + wf + b" ... Jmeno fontu " + wf +
-              b"\r\nExistuje ? 1\r\nOK\r\nRefreshing fonts ... OK\r\n"
-              b"Refreshing fonts ... OK\r\n")
+        check("/r existing font, then -R", r["out"], font_report(wf, 1) + REFRESH)
         check("/r /R: four messages in all", messages(log), 4)
         check("/r keeps the title", r["after"]["title"], b"fonts")
     finally:
@@ -296,7 +309,7 @@ def group_fonts():
     hung, hlog = start_window(hang=True)
     try:
         r = run(["/r"], title=b"hung")
-        check("/r past a hung window: output", r["out"], b"Refreshing fonts ... OK\r\n")
+        check("/r past a hung window: output", r["out"], REFRESH)
         check("/r past a hung window: status", r["status"], 0)
         # Five seconds for the hung window, with room for a slow machine.
         ok("/r past a hung window ends within its time-out", r["ms"] < 20000, f"{r['ms']} ms")
@@ -392,9 +405,7 @@ def group_hostile():
     r = run(b"/t" + long_value, title=b"old")
     check("32000-byte title set whole", r["after"]["title"], long_value)
     r = run(b"/r" + long_value, title=b"fonts")
-    check("32000-byte font value reported whole", r["out"],
-          b"Adding font " + long_value + b" ... Jmeno fontu " + long_value +
-          b"\r\nExistuje ? 0\r\nOK\r\nRefreshing fonts ... OK\r\n")
+    check("32000-byte font value reported whole", r["out"], font_report(long_value, 0))
 
     control = "".join(chr(c) for c in range(1, 32) if c not in (9, 10, 13, 32))
     r = run(["/t" + control + "\x7f\x80\xff end"], title=b"old")
@@ -402,9 +413,8 @@ def group_hostile():
           r["after"]["wtitle"], (control + "\x7f\x80\xff end").encode("latin-1").decode("cp1252"))
     r = run(["/\x01", "-\xe7", "/\x7f", "\x1b[2J", "/r\x1b[2J\xff"], title=b"old")
     check("control characters and high bytes as options", r["out"],
-          b"unknown option /\x01\r\nunknown option -\xe7\r\nunknown option /\x7f\r\n"
-          b"Adding font \x1b[2J\xff ... Jmeno fontu \x1b[2J\xff\r\nExistuje ? 0\r\nOK\r\n"
-          b"Refreshing fonts ... OK\r\n")
+          b"unknown option /\x01\r\nunknown option -\xe7\r\nunknown option /\x7f\r\n" +
+          font_report(b"\x1b[2J\xff", 0))
 
     # The largest title a Windows console holds comes back whole; Wine takes
     # longer ones, which cannot be saved whole and so are left alone.
@@ -511,14 +521,7 @@ def group_resource():
     with open(out, "rb") as f:
         info = f.read()
     print(info.decode("latin-1"))
-    check("version resource", info,
-          b"fixed file=1.0.0.0 product=1.0.0.0 type=1\n"
-          b"FileDescription=Console window handle, title and Close button for batch files\n"
-          b"FileVersion=1.0\n"
-          b"InternalName=ostrivel\n"
-          b"OriginalFilename=ostrivel.exe\n"
-          b"ProductName=Ostrivel\n"
-          b"ProductVersion=1.0\n")
+    check("version resource", info, VERSION_INFO)
 
 
 GROUPS = {name[len("group_"):]: f for name, f in globals().items()

@@ -5,9 +5,11 @@
  *   title TEXT          set the console title
  *   utitle TEXT         set it from UTF-8 through the wide entry, with
  *                       characters no 8-bit code page has
- *   probe FILE          write this console's window, the foreground window
- *                       and the console title, 8-bit and as UTF-16 units
- *                       in hex, to FILE
+ *   probe FILE          write this console's window, the foreground window,
+ *                       the state of Close in the window's system menu, the
+ *                       free space of the current drive in KiB and the
+ *                       console title, 8-bit and as UTF-16 units in hex,
+ *                       to FILE
  *   cd DIR              change the current directory
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
  *                       write its exit status and run time to FILE.status
@@ -18,6 +20,9 @@
  *                       and PowerShell read it: the fixed versions, then
  *                       each string of the language its translation names
  *   waitfile PATH       wait until PATH exists (at most 60 s)
+ *   send PORT FILE      append "FILE SIZE\n" and FILE's bytes to PORT (a
+ *                       serial port, the way out of a virtual machine), or
+ *                       "FILE -1\n" when FILE cannot be read
  *   interrupt FILE EVENT CMDLINE
  *                       run CMDLINE; as soon as the console shows the
  *                       temporary title, send EVENT (c or break) to it; then
@@ -60,17 +65,35 @@ WriteFileBytes(const char *path, const char *data, size_t n)
 	return std::fclose(f) == 0 && ok;
 }
 
+/*
+ * XP-like consoles (ReactOS among them) refuse title reads of 64 KB or more,
+ * so the larger buffer is tried only when this one may not hold the title.
+ */
+static const DWORD TITLE_CAP = 24500;
+
 static bool
 Probe(const char *path)
 {
-	static char out[sizeof title + 4 * (sizeof wtitle / sizeof *wtitle) + 128];
+	static char out[sizeof title + 4 * (sizeof wtitle / sizeof *wtitle) + 160];
 	title[0] = '\0'; /* an empty title is not written */
 	wtitle[0] = 0;
-	DWORD n = GetConsoleTitleA(title, sizeof title);
-	GetConsoleTitleW(wtitle, sizeof wtitle / sizeof *wtitle);
-	int head = std::snprintf(out, sizeof out, "console=%lu\nforeground=%lu\ntitlelen=%lu\nwtitle=",
-	                         (unsigned long)(ULONG_PTR)GetConsoleWindow(),
-	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), n);
+	DWORD n = GetConsoleTitleW(wtitle, TITLE_CAP);
+	if (n == 0 || n >= TITLE_CAP - 1)
+		GetConsoleTitleW(wtitle, sizeof wtitle / sizeof *wtitle);
+	n = GetConsoleTitleA(title, TITLE_CAP);
+	if (n == 0 || n >= TITLE_CAP - 1)
+		n = GetConsoleTitleA(title, sizeof title);
+	HWND console = GetConsoleWindow();
+	int closeState = (int)GetMenuState(GetSystemMenu(console, FALSE), SC_CLOSE, MF_BYCOMMAND);
+	ULARGE_INTEGER avail;
+	if (!GetDiskFreeSpaceExA(nullptr, &avail, nullptr, nullptr))
+		avail.QuadPart = 0;
+	int head = std::snprintf(out, sizeof out,
+	                         "console=%lu\nforeground=%lu\nclose=%d\nfreekb=%lu\ntitlelen=%lu\n"
+	                         "wtitle=",
+	                         (unsigned long)(ULONG_PTR)console,
+	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), closeState,
+	                         (unsigned long)(avail.QuadPart / 1024), n);
 	for (const WCHAR *w = wtitle; *w != 0; w++)
 		head += std::snprintf(out + head, sizeof out - head, "%04x", (unsigned)*w);
 	head += std::snprintf(out + head, sizeof out - head, "\ntitle=");
@@ -79,12 +102,39 @@ Probe(const char *path)
 	return WriteFileBytes(path, out, head + kept);
 }
 
+/*
+ * UTF-8 into wtitle. Decoded here rather than by MultiByteToWideChar:
+ * ReactOS's fails on characters beyond the BMP and on long texts, without
+ * an error code.
+ */
+static bool
+WidenUtf8(const char *text)
+{
+	const unsigned char *p = (const unsigned char *)text;
+	size_t n = 0, cap = sizeof wtitle / sizeof *wtitle - 2;
+	while (*p != 0 && n < cap) {
+		unsigned c = *p++, more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+		if (more != 0)
+			c &= 0x3F >> more;
+		for (; more != 0; more--) {
+			if ((*p & 0xC0) != 0x80)
+				return false;
+			c = c << 6 | (*p++ & 0x3F);
+		}
+		if (c >= 0x10000) {
+			wtitle[n++] = (WCHAR)(0xD800 | (c - 0x10000) >> 10);
+			c = 0xDC00 | (c & 0x3FF);
+		}
+		wtitle[n++] = (WCHAR)c;
+	}
+	wtitle[n] = 0;
+	return *p == 0;
+}
+
 static bool
 SetTitleUtf8(const char *text)
 {
-	int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wtitle,
-	                            sizeof wtitle / sizeof *wtitle);
-	return n > 0 && SetConsoleTitleW(wtitle);
+	return WidenUtf8(text) && SetConsoleTitleW(wtitle);
 }
 
 static bool
@@ -106,10 +156,8 @@ Run(const char *outPath, char *cmdline, bool wide)
 	DWORD start = GetTickCount();
 	BOOL ok;
 	if (wide)
-		ok = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, cmdline, -1, wtitle,
-		                         sizeof wtitle / sizeof *wtitle) > 0 &&
-		     CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-		                    &pi);
+		ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE, 0,
+		                                          nullptr, nullptr, &si, &pi);
 	else
 		ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
 		                    reinterpret_cast<STARTUPINFOA *>(&si), &pi);
@@ -162,6 +210,34 @@ VersionInfo(const char *outPath, const char *exe)
 			n += std::snprintf(out + n, sizeof out - n, "%s=%s\n", name, value);
 	}
 	return WriteFileBytes(outPath, out, n);
+}
+
+static bool
+Send(const char *port, const char *path)
+{
+	static HANDLE out = INVALID_HANDLE_VALUE;
+	if (out == INVALID_HANDLE_VALUE)
+		out = CreateFileA(port, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+	if (out == INVALID_HANDLE_VALUE)
+		return false;
+	long size = -1;
+	FILE *f = std::fopen(path, "rb");
+	if (f != nullptr && std::fseek(f, 0, SEEK_END) == 0)
+		size = std::ftell(f);
+	char head[MAX_PATH + 32];
+	int n = std::snprintf(head, sizeof head, "%s %ld\n", path, size);
+	DWORD done;
+	bool ok = WriteFile(out, head, n, &done, nullptr) && done == (DWORD)n;
+	if (size > 0) {
+		std::rewind(f);
+		static char chunk[1 << 16];
+		size_t got;
+		while (ok && (got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+			ok = WriteFile(out, chunk, got, &done, nullptr) && done == got;
+	}
+	if (f != nullptr)
+		std::fclose(f);
+	return ok;
 }
 
 static const char TEMP_TITLE[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
@@ -269,6 +345,13 @@ main(int argc, char **argv)
 			*exe++ = '\0';
 			if (!VersionInfo(arg, exe))
 				return Fail("verinfo", exe);
+		} else if (std::strcmp(line, "send") == 0) {
+			char *file = std::strchr(arg, ' ');
+			if (file == nullptr)
+				return Fail("send needs a port and a file", arg);
+			*file++ = '\0';
+			if (!Send(arg, file))
+				return Fail("send", arg);
 		} else if (std::strcmp(line, "sleep") == 0) {
 			Sleep(std::strtoul(arg, nullptr, 10));
 		} else if (line[0] != '\0') {
