@@ -29,7 +29,9 @@
  *                       write to FILE whether the event went out during the
  *                       temporary title, and the exit status
  *
- * Exits 0 when every step ran, 2 (after writing SCRIPT.error) otherwise.
+ * Writes SCRIPT.started before the first step, so that a harness can tell a
+ * console that never ran the probe from a failing step. Exits 0 when every
+ * step ran, 2 (after writing SCRIPT.error) otherwise.
  */
 #include <windows.h>
 
@@ -292,6 +294,10 @@ main(int argc, char **argv)
 	size_t len = std::fread(script, 1, sizeof script - 1, f);
 	std::fclose(f);
 	script[len] = '\0';
+	char started[MAX_PATH + 16];
+	std::snprintf(started, sizeof started, "%s.started", scriptPath);
+	if (!WriteFileBytes(started, "", 0))
+		return Fail("cannot write", started);
 
 	for (char *line = script; *line != '\0';) {
 		char *end = std::strchr(line, '\n');

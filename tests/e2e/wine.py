@@ -57,6 +57,10 @@ def winpath(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+class NotStarted(Exception):
+    pass
+
+
 class Session:
     def __init__(self, state):
         self.state = os.path.abspath(state)
@@ -82,8 +86,15 @@ class Session:
 
     def console(self, steps, timeout=120):
         """Runs the console probe with STEPS (lines of bytes) in a new console
-        window; returns its exit status. Steps name files by Windows path."""
-        return self.console_wait(self.console_start(steps), timeout)
+        window; returns its exit status. Steps name files by Windows path.
+        A console in which the probe never started is Wine's failure, not the
+        case's: it is tried again, twice at most."""
+        for attempt in range(3):
+            try:
+                return self.console_wait(self.console_start(steps), timeout)
+            except NotStarted as e:
+                sys.stderr.write(f"wine harness: {e}; trying again\n")
+        raise RuntimeError("the console probe did not start in three consoles")
 
     def console_start(self, steps):
         """Starts a console like console() and returns at once."""
@@ -103,10 +114,16 @@ class Session:
         except subprocess.TimeoutExpired:
             p.kill()
             raise
+        started = os.path.exists(script + ".started")
+        if started:
+            os.unlink(script + ".started")
         error = script + ".error"
         if os.path.exists(error):
             with open(error, "rb") as f:
                 raise RuntimeError("console probe: " + f.read().decode("latin-1"))
+        if status != 0 and not started:
+            os.unlink(script)
+            raise NotStarted(f"wineconsole exited {status} before the probe started")
         os.unlink(script)
         return status
 
