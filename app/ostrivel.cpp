@@ -30,13 +30,13 @@ Usage(void)
 static char ansiarg[65536];
 
 /*
- * The value of option argument index as typed, in UTF-16, or nullptr. main's
- * arguments were made from the same command line through the ANSI code page,
- * which loses what that page lacks; the wide vector is trusted only where it
- * says the same: as many arguments, each converting back to main's exactly.
+ * main's arguments as typed, in UTF-16, or nullptr. main's were made from
+ * the same command line through the ANSI code page, which loses what that
+ * page lacks; the wide vector is trusted only where it says the same: as
+ * many arguments, each converting back to main's exactly.
  */
-static const char16_t *
-TypedValue(int argc, char **argv, int index)
+static char16_t **
+TypedArguments(int argc, char **argv)
 {
 	int wargc = 0;
 	char16_t **wargv = plat::GetMainArgsW(&wargc);
@@ -46,7 +46,24 @@ TypedValue(int argc, char **argv, int index)
 		if (plat::WideCharToMultiByte(wargv[i], ansiarg, sizeof ansiarg) == 0 ||
 		    strcmp(ansiarg, argv[i]) != 0)
 			return nullptr;
-	return wargv[index] + 2; /* past the prefix and the letter, as in main's */
+	return wargv;
+}
+
+/* Compared once per walk, and only once an option needs a value. */
+struct Typed {
+	bool known;
+	char16_t **args;
+};
+
+/* The value of option argument index as typed, or nullptr. */
+static const char16_t *
+TypedValue(Typed *typed, int argc, char **argv, int index)
+{
+	if (!typed->known) {
+		typed->known = true;
+		typed->args = TypedArguments(argc, argv);
+	}
+	return typed->args != nullptr ? typed->args[index] + 2 : nullptr;
 }
 
 /*
@@ -56,6 +73,7 @@ TypedValue(int argc, char **argv, int index)
 void
 HandleOptions(int argc, char **argv)
 {
+	Typed typed = {false, nullptr};
 	for (int i = 1; i < argc; i++) {
 		const char *arg = argv[i];
 		if (arg[0] != '/' && arg[0] != '-')
@@ -78,11 +96,11 @@ HandleOptions(int argc, char **argv)
 			break;
 		case 'R':
 		case 'r':
-			RefreshFonts(arg + 2, TypedValue(argc, argv, i));
+			RefreshFonts(arg + 2, TypedValue(&typed, argc, argv, i));
 			break;
 		case 'T':
 		case 't':
-			SetTitle(arg + 2, TypedValue(argc, argv, i));
+			SetTitle(arg + 2, TypedValue(&typed, argc, argv, i));
 			break;
 		case 'X':
 		case 'x':

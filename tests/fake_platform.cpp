@@ -417,6 +417,7 @@ char16_t **
 GetMainArgsW(int *argc)
 {
 	*argc = 0;
+	state.wideArgsAsked++;
 	if (!state.hasWideArgs || state.console == fake::Console::Win9x)
 		return nullptr;
 	state.wideArgv.clear();

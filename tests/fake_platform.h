@@ -83,6 +83,7 @@ struct State {
 	bool hasWideArgs = false;
 	std::vector<std::u16string> wideArgs;
 	std::vector<char16_t *> wideArgv; /* what GetMainArgsW hands out */
+	int wideArgsAsked = 0;
 
 	std::vector<std::string> calls;
 };
