@@ -64,23 +64,15 @@ typedef DWORD(WINAPI *GetTitleWProc)(LPWSTR, DWORD);
 typedef BOOL(WINAPI *SetTitleWProc)(LPCWSTR);
 
 /*
- * Wide entries are looked up, not imported, so that the program still loads
- * on a system whose kernel32 lacks them.
+ * Entries some systems lack (the wide ones, msvcrt's later additions) are
+ * looked up in the loaded module, not imported, so that the program still
+ * loads there.
  */
 static plat::Proc
-Kernel32Entry(const char *name)
+Entry(const char *module, const char *name)
 {
-	HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-	FARPROC p = kernel != nullptr ? ::GetProcAddress(kernel, name) : nullptr;
-	return reinterpret_cast<plat::Proc>(p);
-}
-
-/* msvcrt.dll's entries that some systems lack, looked up like Kernel32Entry's. */
-static plat::Proc
-RuntimeEntry(const char *name)
-{
-	HMODULE crt = ::GetModuleHandleA("msvcrt.dll");
-	FARPROC p = crt != nullptr ? ::GetProcAddress(crt, name) : nullptr;
+	HMODULE loaded = ::GetModuleHandleA(module);
+	FARPROC p = loaded != nullptr ? ::GetProcAddress(loaded, name) : nullptr;
 	return reinterpret_cast<plat::Proc>(p);
 }
 
@@ -156,14 +148,14 @@ SetConsoleTitleA(const char *title)
 unsigned
 GetConsoleTitleW(char16_t *title, unsigned size)
 {
-	GetTitleWProc get = reinterpret_cast<GetTitleWProc>(Kernel32Entry("GetConsoleTitleW"));
+	GetTitleWProc get = reinterpret_cast<GetTitleWProc>(Entry("kernel32.dll", "GetConsoleTitleW"));
 	return get != nullptr ? get(reinterpret_cast<LPWSTR>(title), size) : 0;
 }
 
 int
 SetConsoleTitleW(const char16_t *title)
 {
-	SetTitleWProc set = reinterpret_cast<SetTitleWProc>(Kernel32Entry("SetConsoleTitleW"));
+	SetTitleWProc set = reinterpret_cast<SetTitleWProc>(Entry("kernel32.dll", "SetConsoleTitleW"));
 	return set != nullptr ? set(reinterpret_cast<LPCWSTR>(title)) : 0;
 }
 
@@ -258,28 +250,22 @@ GetDiskFreeSpaceA(const char *root, uint32_t *sectorsPerCluster,
 }
 
 /*
- * Asked for once. The 9x family's runtime has the entry but not the wide
- * command line behind it, so it is not asked there at all.
+ * The 9x family's runtime has the entry but not the wide command line
+ * behind it, so it is not asked there at all.
  */
 char16_t **
 GetMainArgsW(int *argc)
 {
-	static bool asked;
-	static int count;
-	static wchar_t **args;
-	if (!asked) {
-		asked = true;
-		OSVERSIONINFOA version;
-		version.dwOSVersionInfoSize = sizeof version;
-		WideMainArgsProc get = reinterpret_cast<WideMainArgsProc>(RuntimeEntry("__wgetmainargs"));
-		if (::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-		    get != nullptr) {
-			wchar_t **env = nullptr;
-			StartupInfo info = {0};
-			get(&count, &args, &env, EXPAND_WILDCARDS, &info);
-		}
-	}
-	*argc = count;
+	OSVERSIONINFOA version;
+	version.dwOSVersionInfoSize = sizeof version;
+	WideMainArgsProc get =
+	    reinterpret_cast<WideMainArgsProc>(Entry("msvcrt.dll", "__wgetmainargs"));
+	wchar_t **args = nullptr, **env = nullptr;
+	StartupInfo info = {0};
+	*argc = 0;
+	if (::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+	    get != nullptr)
+		get(argc, &args, &env, EXPAND_WILDCARDS, &info);
 	return reinterpret_cast<char16_t **>(args);
 }
 
@@ -313,9 +299,9 @@ StatPathW(const char16_t *path)
 {
 	typedef int(__cdecl * StatWProc)(const wchar_t *, void *);
 #ifdef _WIN64
-	StatWProc stat = reinterpret_cast<StatWProc>(RuntimeEntry("_wstat64")); /* as _stat is */
+	StatWProc stat = reinterpret_cast<StatWProc>(Entry("msvcrt.dll", "_wstat64")); /* as _stat is */
 #else
-	StatWProc stat = reinterpret_cast<StatWProc>(RuntimeEntry("_wstat"));
+	StatWProc stat = reinterpret_cast<StatWProc>(Entry("msvcrt.dll", "_wstat"));
 #endif
 	if (stat == nullptr)
 		return STAT_UNAVAILABLE;

@@ -282,6 +282,17 @@ Interrupt(const char *outPath, const char *event, char *cmdline)
 	return WriteFileBytes(outPath, text, n);
 }
 
+/* Ends text at its first space; what follows it, or nullptr. */
+static char *
+Split(char *text)
+{
+	char *space = std::strchr(text, ' ');
+	if (space == nullptr)
+		return nullptr;
+	*space = '\0';
+	return space + 1;
+}
+
 int
 main(int argc, char **argv)
 {
@@ -304,10 +315,8 @@ main(int argc, char **argv)
 		char *next = end != nullptr ? end + 1 : line + std::strlen(line);
 		if (end != nullptr)
 			*end = '\0';
-		char *arg = std::strchr(line, ' ');
-		if (arg != nullptr)
-			*arg++ = '\0';
-		else
+		char *arg = Split(line);
+		if (arg == nullptr)
 			arg = line + std::strlen(line);
 
 		if (std::strcmp(line, "title") == 0) {
@@ -322,19 +331,16 @@ main(int argc, char **argv)
 			if (!SetCurrentDirectoryA(arg))
 				return Fail("cd", arg);
 		} else if (std::strcmp(line, "run") == 0 || std::strcmp(line, "wrun") == 0) {
-			char *cmdline = std::strchr(arg, ' ');
+			char *cmdline = Split(arg);
 			if (cmdline == nullptr)
 				return Fail("run needs a command line", arg);
-			*cmdline++ = '\0';
 			if (!Run(arg, cmdline, line[0] == 'w'))
 				return Fail("run", cmdline);
 		} else if (std::strcmp(line, "interrupt") == 0) {
-			char *event = std::strchr(arg, ' ');
-			char *cmdline = event != nullptr ? std::strchr(event + 1, ' ') : nullptr;
+			char *event = Split(arg);
+			char *cmdline = event != nullptr ? Split(event) : nullptr;
 			if (cmdline == nullptr)
 				return Fail("interrupt needs an event and a command line", arg);
-			*event++ = '\0';
-			*cmdline++ = '\0';
 			if (!Interrupt(arg, event, cmdline))
 				return Fail("interrupt", cmdline);
 		} else if (std::strcmp(line, "waitfile") == 0) {
@@ -345,17 +351,15 @@ main(int argc, char **argv)
 				Sleep(1);
 			}
 		} else if (std::strcmp(line, "verinfo") == 0) {
-			char *exe = std::strchr(arg, ' ');
+			char *exe = Split(arg);
 			if (exe == nullptr)
 				return Fail("verinfo needs a file and a program", arg);
-			*exe++ = '\0';
 			if (!VersionInfo(arg, exe))
 				return Fail("verinfo", exe);
 		} else if (std::strcmp(line, "send") == 0) {
-			char *file = std::strchr(arg, ' ');
+			char *file = Split(arg);
 			if (file == nullptr)
 				return Fail("send needs a port and a file", arg);
-			*file++ = '\0';
 			if (!Send(arg, file))
 				return Fail("send", arg);
 		} else if (std::strcmp(line, "sleep") == 0) {
