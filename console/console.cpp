@@ -1,6 +1,7 @@
 #include "console/console.h"
 
 #include <stdio.h>
+#include <string.h>
 
 /* A title no other window has, so the window manager finds ours by it. */
 const char temptitle[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
@@ -65,8 +66,8 @@ ReadWholeTitle(unsigned (*read)(Char *, unsigned), Char *title, bool *answered)
  * ones serve only where the wide ones answer nothing at all (the 9x family).
  * A title that cannot be saved whole is left alone.
  */
-plat::WindowHandle
-FindConsoleHandle(void)
+static plat::WindowHandle
+FindByTitle(void)
 {
 	plat::WindowHandle window = 0;
 	bool answered;
@@ -84,6 +85,49 @@ FindConsoleHandle(void)
 	}
 	plat::EndTitleGuard();
 	return window;
+}
+
+/*
+ * A pseudo console (Windows Terminal, editors' terminals, ssh) has no window
+ * of its own: the system names a hidden stand-in, of its own class on
+ * Windows, message-only under Wine. Its title goes to the terminal's stream,
+ * where a temporary one would show in the tab, so it is never used there.
+ * The stand-in, or 0 in a classic console and where the system names none.
+ */
+static plat::WindowHandle
+PseudoConsoleStandIn(void)
+{
+	plat::WindowHandle named = plat::GetConsoleWindow();
+	if (named == 0)
+		return 0;
+	char name[32];
+	if (plat::GetClassNameA(named, name, sizeof name) != 0 &&
+	    strcmp(name, "PseudoConsoleWindow") == 0)
+		return named;
+	plat::WindowHandle parent = plat::GetAncestor(named, plat::ANCESTOR_PARENT);
+	return parent != 0 && parent != plat::GetDesktopWindow() ? named : 0;
+}
+
+/*
+ * The terminal's window, which Windows Terminal makes the stand-in's owner,
+ * or 0 where the host leaves the stand-in unowned.
+ */
+static plat::WindowHandle
+TerminalWindow(plat::WindowHandle standIn)
+{
+	plat::WindowHandle owner = plat::GetAncestor(standIn, plat::ANCESTOR_ROOTOWNER);
+	return owner != standIn ? owner : 0;
+}
+
+/*
+ * The console's window: by the temporary title in a classic console (and
+ * where the system cannot name it), the terminal's under a pseudo console.
+ */
+plat::WindowHandle
+FindConsoleHandle(void)
+{
+	plat::WindowHandle standIn = PseudoConsoleStandIn();
+	return standIn != 0 ? TerminalWindow(standIn) : FindByTitle();
 }
 
 /* Handles are printed as their low 32 bits, all a window handle carries. */
@@ -126,10 +170,16 @@ SetTitle(const char *title, const char16_t *typed)
 		plat::SetConsoleTitleA(title);
 }
 
+/*
+ * Only a console window of its own: a terminal's one window holds every tab,
+ * and draws its own Close button anyway.
+ */
 void
 DisableCloseButton(void)
 {
-	plat::WindowHandle window = FindConsoleHandle();
+	if (PseudoConsoleStandIn() != 0)
+		return;
+	plat::WindowHandle window = FindByTitle();
 	plat::MenuHandle menu = plat::GetSystemMenu(window, 0);
 	plat::DeleteMenu(menu, plat::CLOSE_COMMAND, plat::BY_COMMAND);
 	plat::SetWindowPos(window, 0, 0, 0, 0, 0, plat::FRAME_REFRESH);

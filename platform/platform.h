@@ -56,6 +56,8 @@ const unsigned FRAME_REFRESH = 0x0027;       /* SWP_NOSIZE|NOMOVE|NOZORDER|FRAME
 const unsigned FONTCHANGE_MESSAGE = 0x001D;  /* WM_FONTCHANGE */
 const WindowHandle BROADCAST_WINDOW = 0xFFFF; /* HWND_BROADCAST */
 const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */
+const unsigned ANCESTOR_PARENT = 1;          /* GA_PARENT */
+const unsigned ANCESTOR_ROOTOWNER = 3;       /* GA_ROOTOWNER */
 
 /*
  * Console (kernel32). The wide entries hold the title as the NT family keeps
@@ -76,8 +78,21 @@ void Sleep(unsigned milliseconds);
 void BeginTitleGuard(void);
 void EndTitleGuard(void);
 
-/* Windows and menus (user32). */
+/*
+ * The window the system names for the console: its own window in a classic
+ * console, a hidden stand-in in a pseudo console. 0 where the system lacks
+ * the entry (95, 98, ME, NT 4) or the console has no window.
+ */
+WindowHandle GetConsoleWindow(void);
+
+/*
+ * Windows and menus (user32). GetAncestor is missing before 98 and 2000: it
+ * gives 0 there.
+ */
 WindowHandle FindWindowA(const char *className, const char *windowName);
+WindowHandle GetAncestor(WindowHandle window, unsigned flags);
+WindowHandle GetDesktopWindow(void);
+int GetClassNameA(WindowHandle window, char *name, int size);
 WindowHandle GetForegroundWindow(void);
 MenuHandle GetSystemMenu(WindowHandle window, int revert);
 int DeleteMenu(MenuHandle menu, unsigned position, unsigned flags);

@@ -56,7 +56,12 @@ Sleep(unsigned milliseconds)
 	nanosleep(&ts, nullptr);
 }
 
+/* No console window, and no window manager to ask. */
+WindowHandle GetConsoleWindow(void) { return 0; }
 WindowHandle FindWindowA(const char *, const char *) { return 0; }
+WindowHandle GetAncestor(WindowHandle, unsigned) { return 0; }
+WindowHandle GetDesktopWindow(void) { return 0; }
+int GetClassNameA(WindowHandle, char *, int) { return 0; }
 WindowHandle GetForegroundWindow(void) { return 0; }
 MenuHandle GetSystemMenu(WindowHandle, int) { return 0; }
 int DeleteMenu(MenuHandle, unsigned, unsigned) { return 0; }

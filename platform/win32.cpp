@@ -56,12 +56,16 @@ static_assert(plat::FRAME_REFRESH ==
               "");
 static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
 static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
+static_assert(plat::ANCESTOR_PARENT == GA_PARENT, "");
+static_assert(plat::ANCESTOR_ROOTOWNER == GA_ROOTOWNER, "");
 static_assert(sizeof(ULARGE_INTEGER) == sizeof(uint64_t), "");
 
 static_assert(sizeof(char16_t) == sizeof(WCHAR), "");
 
 typedef DWORD(WINAPI *GetTitleWProc)(LPWSTR, DWORD);
 typedef BOOL(WINAPI *SetTitleWProc)(LPCWSTR);
+typedef HWND(WINAPI *ConsoleWindowProc)(void);
+typedef HWND(WINAPI *AncestorProc)(HWND, UINT);
 
 /*
  * Entries some systems lack (the wide ones, msvcrt's later additions) are
@@ -163,6 +167,33 @@ void
 Sleep(unsigned milliseconds)
 {
 	::Sleep(milliseconds);
+}
+
+WindowHandle
+GetConsoleWindow(void)
+{
+	ConsoleWindowProc get =
+	    reinterpret_cast<ConsoleWindowProc>(Entry("kernel32.dll", "GetConsoleWindow"));
+	return get != nullptr ? reinterpret_cast<WindowHandle>(get()) : 0;
+}
+
+WindowHandle
+GetAncestor(WindowHandle window, unsigned flags)
+{
+	AncestorProc get = reinterpret_cast<AncestorProc>(Entry("user32.dll", "GetAncestor"));
+	return get != nullptr ? reinterpret_cast<WindowHandle>(get(ToHwnd(window), flags)) : 0;
+}
+
+WindowHandle
+GetDesktopWindow(void)
+{
+	return reinterpret_cast<WindowHandle>(::GetDesktopWindow());
+}
+
+int
+GetClassNameA(WindowHandle window, char *name, int size)
+{
+	return ::GetClassNameA(ToHwnd(window), name, size);
 }
 
 WindowHandle

@@ -53,6 +53,26 @@ Name(Console console)
 	return "?";
 }
 
+const char *
+Name(Host host)
+{
+	switch (host) {
+	case Host::Classic: return "classic";
+	case Host::Terminal: return "Windows Terminal";
+	case Host::Unowned: return "unowned stand-in";
+	case Host::MessageOnly: return "message-only";
+	case Host::NoEntry: return "no GetConsoleWindow";
+	}
+	return "?";
+}
+
+static bool
+Pseudo(void)
+{
+	return state.host == Host::Terminal || state.host == Host::Unowned ||
+	       state.host == Host::MessageOnly;
+}
+
 /* The fake's code page: a byte is the code point of the same number. */
 static std::u16string
 Widen(const std::string &bytes)
@@ -276,11 +296,66 @@ Sleep(unsigned milliseconds)
 }
 
 WindowHandle
+GetConsoleWindow(void)
+{
+	Log("GetConsoleWindow()");
+	if (state.console == fake::Console::Win9x || state.host == fake::Host::NoEntry)
+		return 0;
+	return fake::Pseudo() ? state.standIn : state.consoleWindow;
+}
+
+/*
+ * By the title: the console's window, or under Windows Terminal its window,
+ * when the caption has caught up with the tab; a stand-in has no caption.
+ */
+WindowHandle
 FindWindowA(const char *className, const char *windowName)
 {
 	Log("FindWindowA(%s,%s)", Shown(className).c_str(), Shown(windowName).c_str());
-	bool ours = windowName != nullptr && state.title == windowName;
-	return ours ? state.consoleWindow : 0;
+	if (windowName == nullptr || state.title != windowName)
+		return 0;
+	if (state.host == fake::Host::Terminal)
+		return state.terminalWindow;
+	return fake::Pseudo() ? 0 : state.consoleWindow;
+}
+
+WindowHandle
+GetAncestor(WindowHandle window, unsigned flags)
+{
+	Log("GetAncestor(%ju,%u)", static_cast<uintmax_t>(window), flags);
+	if (window == 0)
+		return 0;
+	bool standIn = fake::Pseudo() && window == state.standIn;
+	if (flags == ANCESTOR_PARENT)
+		return standIn && state.host == fake::Host::MessageOnly ? fake::MESSAGE_PARENT
+		                                                         : fake::DESKTOP;
+	if (flags == ANCESTOR_ROOTOWNER && standIn && state.host == fake::Host::Terminal)
+		return state.terminalWindow;
+	return flags == ANCESTOR_ROOTOWNER ? window : 0;
+}
+
+WindowHandle
+GetDesktopWindow(void)
+{
+	Log("GetDesktopWindow()");
+	return fake::DESKTOP;
+}
+
+int
+GetClassNameA(WindowHandle window, char *name, int size)
+{
+	Log("GetClassNameA(%ju)", static_cast<uintmax_t>(window));
+	const char *cls = nullptr;
+	if (fake::Pseudo() && window == state.standIn)
+		cls = state.host == fake::Host::MessageOnly ? "WineConsoleClass" : "PseudoConsoleWindow";
+	else if (!fake::Pseudo() && window == state.consoleWindow)
+		cls = "ConsoleWindowClass";
+	else if (state.host == fake::Host::Terminal && window == state.terminalWindow)
+		cls = "CASCADIA_HOSTING_WINDOW_CLASS";
+	if (window == 0 || cls == nullptr || size <= 0)
+		return 0;
+	std::snprintf(name, static_cast<std::size_t>(size), "%s", cls);
+	return static_cast<int>(std::min(std::strlen(cls), static_cast<std::size_t>(size) - 1));
 }
 
 WindowHandle

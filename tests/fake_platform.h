@@ -32,6 +32,26 @@ const Console CONSOLES[] = {Console::Win9x, Console::WinXP, Console::Win7,
 const char *Name(Console console);
 
 /*
+ * What hosts the console, and so which window the system names for it
+ * (GetConsoleWindow) and how that window stands:
+ *   Classic:     the console's own top-level window, as conhost's, Wine's
+ *                and ReactOS's are; the title discovery finds it too.
+ *   Terminal:    Windows Terminal: a hidden stand-in of class
+ *                PseudoConsoleWindow, owned by the terminal's window, whose
+ *                caption may show the title.
+ *   Unowned:     the same stand-in, owned by nothing (editors' terminals, ssh).
+ *   MessageOnly: Wine's pseudo consoles: a message-only window.
+ *   NoEntry:     no GetConsoleWindow (95, 98, ME, NT 4); a classic window.
+ * The 9x console model never has the entry.
+ */
+enum class Host { Classic, Terminal, Unowned, MessageOnly, NoEntry };
+const Host HOSTS[] = {Host::Classic, Host::Terminal, Host::Unowned, Host::MessageOnly,
+                      Host::NoEntry};
+const char *Name(Host host);
+const plat::WindowHandle DESKTOP = 0x10014;        /* GetDesktopWindow */
+const plat::WindowHandle MESSAGE_PARENT = 0x10016; /* parent of message-only windows */
+
+/*
  * The console's title, in UTF-16 as the NT family holds it. Tests may also
  * assign and compare it as 8-bit text in the fake's code page, a byte a unit.
  */
@@ -55,6 +75,8 @@ struct State {
 	Title title;
 	int guardDepth = 0, guardMaxDepth = 0;
 	plat::WindowHandle consoleWindow = 0; /* found by the console's title */
+	Host host = Host::Classic;
+	plat::WindowHandle standIn = 0x5100, terminalWindow = 0x7700; /* pseudo consoles */
 	plat::WindowHandle foreground = 0;
 	plat::MenuHandle systemMenu = 0;
 

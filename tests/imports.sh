@@ -31,6 +31,8 @@ KERNEL32.dll WaitForSingleObject both 95, NT 3.1
 KERNEL32.dll WideCharToMultiByte both 95, NT 3.1
 USER32.dll DeleteMenu both 95, NT 3.1
 USER32.dll FindWindowA both 95, NT 3.1
+USER32.dll GetClassNameA both 95, NT 3.1: tells the stand-in of a pseudo console
+USER32.dll GetDesktopWindow both 95, NT 3.1: the parent of every top-level window
 USER32.dll GetForegroundWindow both 95, NT 3.1
 USER32.dll GetSystemMenu both 95, NT 3.1
 USER32.dll SendMessageTimeoutA both 95, NT 3.1
@@ -48,7 +50,8 @@ msvcrt.dll _stat 32 in every msvcrt.dll
 msvcrt.dll _stat64 64 in every x64 msvcrt.dll (the 64-bit program'"'"'s _stat)
 '
 # Present on some of those systems only: looked up, never imported.
-runtime='GetConsoleTitleW SetConsoleTitleW GetDiskFreeSpaceExA __wgetmainargs _wstat _wstat64'
+runtime='GetConsoleTitleW SetConsoleTitleW GetDiskFreeSpaceExA __wgetmainargs _wstat _wstat64
+GetConsoleWindow GetAncestor'
 
 want=$(echo "$allowed" | awk -v arch=$arch 'NF >= 3 && ($3 == "both" || $3 == arch) {print $1, $2}' |
 	LC_ALL=C sort)

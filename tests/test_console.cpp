@@ -15,7 +15,8 @@ TEST_F(Fake, DiscoverySetsTheTemporaryTitleWaitsFindsAndRestores)
 
 	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
 	EXPECT_EQ(fake::state.calls,
-	          (Calls{"BeginTitleGuard()", "GetConsoleTitleW(512)",
+	          (Calls{"GetConsoleWindow()", "GetClassNameA(6699)", "GetAncestor(6699,1)",
+	                 "GetDesktopWindow()", "BeginTitleGuard()", "GetConsoleTitleW(512)",
 	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
 	                 "FindWindowA((null)," + TEMP + ")",
 	                 "SetConsoleTitleW(C:\\WINDOWS\\system32\\cmd.exe)", "EndTitleGuard()"}));
@@ -32,7 +33,8 @@ TEST_F(Fake, DiscoveryTakesTheEightBitPathWhereTheWideEntriesAreStubs)
 
 	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
 	EXPECT_EQ(fake::state.calls,
-	          (Calls{"BeginTitleGuard()", "GetConsoleTitleW(512)", "GetConsoleTitleW(24500)",
+	          (Calls{"GetConsoleWindow()", "BeginTitleGuard()", "GetConsoleTitleW(512)",
+	                 "GetConsoleTitleW(24500)",
 	                 "GetConsoleTitleW(65537)", "GetConsoleTitleA(512)",
 	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
 	                 "FindWindowA((null)," + TEMP + ")",
@@ -165,4 +167,61 @@ TEST_F(Fake, CloseButtonWithNoConsoleWindowStillRunsEveryStepSilently)
 	EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(0,0)", "GetSystemMenu(0,0)"}));
 	EXPECT_EQ(fake::Calls("SetWindowPos").front(), "SetWindowPos(0,0,0,0,0,0,0x0027)");
 	EXPECT_EQ(fake::state.title, "cmd");
+}
+
+/*
+ * On every kind of host: what /c, /i's first line, /x and /t /c give. Under a
+ * pseudo console the title would reach the terminal's tab and the terminal's
+ * window holds every tab, so no title is shown or set there, nothing is asked
+ * by title, and /x touches no menu or window.
+ */
+TEST_F(Fake, EveryKindOfHostGivesItsWindowAndLeavesTerminalsAlone)
+{
+	using fake::Host;
+	const plat::WindowHandle OWN = 0x4242, TERMINAL = 0x7700;
+	const struct {
+		Host host;
+		fake::Console console;
+		plat::WindowHandle window; /* what /c gives */
+	} kinds[] = {
+	    {Host::Classic, fake::Console::Win10, OWN},
+	    {Host::Terminal, fake::Console::Win10, TERMINAL},
+	    {Host::Unowned, fake::Console::Win10, 0},
+	    {Host::MessageOnly, fake::Console::Wine, 0},
+	    {Host::NoEntry, fake::Console::Win9x, OWN},
+	};
+	for (const auto &k : kinds) {
+		SCOPED_TRACE(fake::Name(k.host));
+		bool pseudo = k.host == Host::Terminal || k.host == Host::Unowned ||
+		              k.host == Host::MessageOnly;
+		fake::Reset();
+		fake::state.host = k.host;
+		fake::state.console = k.console;
+		fake::state.consoleWindow = OWN;
+		fake::state.terminalWindow = TERMINAL;
+		fake::state.systemMenu = 0x3E8;
+		fake::state.title = "Work";
+		std::string n = std::to_string(k.window);
+
+		std::string head = n + "hwnd console=" + n + "\n";
+		EXPECT_EQ(RunOptions({"/c", "/i", "/x"}).substr(0, head.size()), head);
+		EXPECT_EQ(fake::Calls("GetConsoleWindow").size(), 3u); /* once per discovery */
+		EXPECT_EQ(fake::state.title, "Work");
+		if (pseudo) {
+			for (const char *call : {"BeginTitleGuard", "GetConsoleTitle", "SetConsoleTitle",
+			                         "Sleep", "FindWindowA", "GetSystemMenu", "DeleteMenu",
+			                         "SetWindowPos"})
+				EXPECT_TRUE(fake::Calls(call).empty()) << call;
+		} else {
+			EXPECT_EQ(fake::Calls("SetConsoleTitleA(" + TEMP).size(), 3u);
+			EXPECT_EQ(fake::Calls("DeleteMenu"), (Calls{"DeleteMenu(1000,0xF060,0x0)"}));
+			EXPECT_EQ(fake::Calls("SetWindowPos"), (Calls{"SetWindowPos(16962,0,0,0,0,0,0x0027)"}));
+		}
+
+		/* The title plays no part under a pseudo console; emptied, it hides a classic one. */
+		fake::state.calls.clear();
+		EXPECT_EQ(RunOptions({"/t", "/c"}), pseudo ? n : "0");
+		EXPECT_EQ(fake::state.title, "");
+		EXPECT_TRUE(fake::Calls("FindWindowA").empty());
+	}
 }
