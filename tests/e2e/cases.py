@@ -524,6 +524,42 @@ def group_resource():
     check("version resource", info, VERSION_INFO)
 
 
+def pty(args):
+    """Runs the program with ARGS (text) on a UTF-16 command line in a pseudo
+    console that the pty probe makes and reads, as a terminal does; returns
+    what it printed, its exit status and the pseudo console's stream."""
+    tag = f"p{time.monotonic_ns()}"
+    cmd, out, stream = (os.path.join(work, tag + suffix) for suffix in (".cmd", ".out", ".stream"))
+    with open(cmd, "wb") as f:
+        f.write(subprocess.list2cmdline([program().decode()] + args).encode())
+    probe = os.path.join(session.state, "bin", "pty_probe.exe")
+    status, said = session.wine_run([probe, winpath(cmd), winpath(out), winpath(stream)])
+    if status != 0:
+        raise RuntimeError(f"pty probe exited {status}: {said}")
+    with open(out, "rb") as f, open(out + ".status") as st, open(stream, "rb") as s:
+        return {"out": f.read(), "status": int(st.read()), "stream": s.read()}
+
+
+def group_pseudo():
+    """Under a pseudo console (Wine's: the stand-in the system names is a
+    message-only window, owned by nothing) no discovery shows a temporary
+    title, and the console window's handle is 0. A pseudo console starts with
+    no title, so each run sets one first: a discovery by title would use it."""
+    shown = b"\x1b]0;"  # how a console title reaches the terminal
+    for args, want in ((["/tWork", "/c", "/i", "/x"], b"0hwnd console=0\r\nhwnd foreground="),
+                       (["/tWork", "/c"], b"0"), (["/tWork", "/x"], b""),
+                       (["/tWork", "/i"], b"hwnd console=0\r\nhwnd foreground=")):
+        r = pty(args)
+        check(f"{args}: output", r["out"][:len(want)] if want else r["out"], want)
+        ok(f"{args}: the stream carries the title", shown + b"Work\x07" in r["stream"], r["stream"])
+        ok(f"{args}: never the temporary title", TEMP_TITLE not in r["stream"], r["stream"])
+        check(f"{args}: exit status", r["status"], 0)
+    text = "\u0141\u00f3d\u017a caf\u00e9 \u65e5\u672c \U0001F600"
+    r = pty(["/t" + text])
+    ok("/t as typed reaches the stream in UTF-8", shown + text.encode() + b"\x07" in r["stream"],
+       r["stream"])
+
+
 GROUPS = {name[len("group_"):]: f for name, f in globals().items()
           if name.startswith("group_")}
 

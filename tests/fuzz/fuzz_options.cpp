@@ -2,9 +2,11 @@
  * Fuzz target: arbitrary argument vectors through HandleOptions, over the
  * platform fake in a state the input also chooses: among it the console
  * model and its title (8-bit or beyond any code page, of lengths around the
- * read sizes), and whether the command line is also there as typed. Beyond the sanitizers it checks what a user relies on: the
- * console title ends as the last /t set it (or as it was), and every title
- * guard taken is given back.
+ * read sizes), what hosts the console, and whether the command line is also
+ * there as typed. Beyond the sanitizers it checks what a user relies on: the
+ * console title ends as the last /t set it (or as it was), every title guard
+ * taken is given back, and a pseudo console is never asked by title nor its
+ * terminal's menu touched.
  *
  * Input: 4 bytes of platform state, then the arguments separated by NULs.
  * Values far longer than a fuzzing input are covered by the unit tests.
@@ -62,6 +64,7 @@ Configure(const std::uint8_t *b)
 	fake::state.disks["C:\\"].bytesPerSector = 512;
 	fake::state.files.insert("font.ttf");
 	fake::state.hasWideArgs = (b[1] & 0x80) != 0;
+	fake::state.host = fake::HOSTS[b[3] / 32 % 5];
 }
 
 extern "C" int
@@ -110,6 +113,12 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 
 	if (!(fake::state.title == title.units) || fake::state.guardDepth != 0 ||
 	    fake::state.guardMaxDepth > 1)
+		std::abort();
+	/* A pseudo console is never asked by title, and its terminal's menu never touched. */
+	fake::Host host = fake::state.host;
+	if ((host == fake::Host::Terminal || host == fake::Host::Unowned ||
+	     host == fake::Host::MessageOnly) &&
+	    !(fake::Calls("FindWindowA").empty() && fake::Calls("GetSystemMenu").empty()))
 		std::abort();
 	return 0;
 }
