@@ -24,7 +24,7 @@ import time
 import zipfile
 
 PACKAGES = ["win32", "win64"]
-# Name in the ZIP, file in BUILD, Unix mode (as the packages had before).
+# In this order: name in the ZIP, file in BUILD, Unix mode.
 ENTRIES = [("README.txt", "README.txt", 0o644), ("ostrivel.exe", "pack/{}/ostrivel.exe", 0o755)]
 
 
