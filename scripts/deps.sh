@@ -2,11 +2,14 @@
 # Installs, on Debian, whatever the build and the tests need and is missing.
 # The 32-bit program runs on Wine's 32-bit half, from the i386 architecture,
 # and on ReactOS in QEMU, on a FAT disk made with mtools, dosfstools and sfdisk.
+# The release is signed with osslsigncode; the tests make their certificate
+# with openssl.
 set -eu
 packages="cmake make g++ libgtest-dev python3 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
 wine wine64 wine32:i386 xvfb
-qemu-system-x86 mtools dosfstools fdisk"
+qemu-system-x86 mtools dosfstools fdisk
+osslsigncode openssl"
 missing=
 for p in $packages; do
 	dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' ||

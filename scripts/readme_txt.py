@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes README.txt for the Windows packages from README.md: what the program
-is, its options, the batch examples and the guarantees, as plain text with
-CRLF line ends, in UTF-8.
+is, its options, the batch examples, how to check a download and the
+guarantees, as plain text with CRLF line ends, in UTF-8.
 
     readme_txt.py README.md README.txt           write it
     readme_txt.py --check README.md README.txt   fail unless it is up to date
@@ -11,8 +11,8 @@ import sys
 import textwrap
 
 # The parts of README.md that concern someone running the program on Windows.
-SECTIONS = ["Requirements", "Options", "From a batch file", "Guarantees",
-            "Consoles and terminals"]
+SECTIONS = ["Requirements", "Options", "From a batch file", "Checking a download",
+            "Guarantees", "Consoles and terminals"]
 WIDTH = 78
 
 

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Checks the release packages in DIST: each ZIP holds exactly ostrivel.exe,
-built for its platform, and a README.txt with CRLF line ends.
+built for its platform, and a README.txt with CRLF line ends; DIST holds the
+two ZIPs and SHA256SUMS alone, which gives the checksum of each by its bare
+name, in sha256sum's format.
 
 Usage: release_check.py DIST
 """
+import hashlib
 import os
 import sys
 import zipfile
@@ -35,7 +38,20 @@ def main():
         if not problems:
             print(f"{name}: ostrivel.exe for {machine}, README.txt of "
                   f"{len(readme.splitlines())} CRLF lines")
-    print(f"{len(PACKAGES) - failed} passed, {failed} failed")
+    files = sorted(os.listdir(dist))
+    if files != sorted(list(PACKAGES) + ["SHA256SUMS"]):
+        print(f"FAIL {dist} holds {files}")
+        failed += 1
+    with open(os.path.join(dist, "SHA256SUMS"), "rb") as f:
+        sums = f.read()
+    want = b"".join(hashlib.sha256(open(os.path.join(dist, name), "rb").read()).hexdigest().encode()
+                    + b"  " + name.encode() + b"\n" for name in sorted(PACKAGES))
+    if sums != want:
+        print(f"FAIL SHA256SUMS is not one line per package in sha256sum's format:\n{sums.decode()}")
+        failed += 1
+    else:
+        print("SHA256SUMS: both packages, by bare name")
+    print(f"{len(PACKAGES) + 2 - failed} passed, {failed} failed")
     return 1 if failed else 0
 
 
