@@ -12,7 +12,8 @@
  *                       to FILE
  *   cd DIR              change the current directory
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
- *                       write its exit status and run time to FILE.status
+ *                       write its exit status, its run time and the tick
+ *                       count (GetTickCount) it ended at to FILE.status
  *   wrun FILE CMDLINE   the same, CMDLINE in UTF-8 started as UTF-16, as
  *                       shells and Explorer start programs on NT
  *   sleep MS            wait
@@ -23,11 +24,14 @@
  *   send PORT FILE      append "FILE SIZE\n" and FILE's bytes to PORT (a
  *                       serial port, the way out of a virtual machine), or
  *                       "FILE -1\n" when FILE cannot be read
- *   interrupt FILE EVENT CMDLINE
- *                       run CMDLINE; as soon as the console shows the
- *                       temporary title, send EVENT (c or break) to it; then
- *                       write to FILE whether the event went out during the
- *                       temporary title, and the exit status
+ *   interrupt FILE EVENT WHEN CMDLINE
+ *                       run CMDLINE with its standard output to FILE; as
+ *                       soon as WHEN, send EVENT (c or break) to it: WHEN is
+ *                       "title" for while the console shows the temporary
+ *                       title, otherwise a path, for once it exists; then
+ *                       write "sent=S status=N end=TICK" to FILE.status: S
+ *                       is 1 if the event went out at that moment, N the
+ *                       exit status, TICK the tick count it ended at
  *
  * Writes SCRIPT.started before the first step, so that a harness can tell a
  * console that never ran the probe from a failing step. Exits 0 when every
@@ -35,6 +39,7 @@
  */
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -139,8 +144,9 @@ SetTitleUtf8(const char *text)
 	return WidenUtf8(text) && SetConsoleTitleW(wtitle);
 }
 
+/* CMDLINE started with its standard output to OUTPATH, in the console. */
 static bool
-Run(const char *outPath, char *cmdline, bool wide)
+Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORMATION *pi)
 {
 	SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
 	HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
@@ -154,29 +160,44 @@ Run(const char *outPath, char *cmdline, bool wide)
 	si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
 	si.hStdOutput = out;
 	si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-	PROCESS_INFORMATION pi;
-	DWORD start = GetTickCount();
 	BOOL ok;
 	if (wide)
-		ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE, 0,
-		                                          nullptr, nullptr, &si, &pi);
+		ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE,
+		                                          flags, nullptr, nullptr, &si, pi);
 	else
-		ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-		                    reinterpret_cast<STARTUPINFOA *>(&si), &pi);
+		ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+		                    reinterpret_cast<STARTUPINFOA *>(&si), pi);
 	CloseHandle(out);
-	if (!ok)
+	return ok;
+}
+
+/* One line to OUTPATH.status. */
+static bool __attribute__((format(printf, 2, 3)))
+WriteStatus(const char *outPath, const char *format, ...)
+{
+	char path[MAX_PATH + 16], text[96];
+	std::snprintf(path, sizeof path, "%s.status", outPath);
+	va_list args;
+	va_start(args, format);
+	int n = std::vsnprintf(text, sizeof text, format, args);
+	va_end(args);
+	return WriteFileBytes(path, text, n);
+}
+
+static bool
+Run(const char *outPath, char *cmdline, bool wide)
+{
+	PROCESS_INFORMATION pi;
+	DWORD start = GetTickCount();
+	if (!Start(outPath, cmdline, wide, 0, &pi))
 		return false;
 	WaitForSingleObject(pi.hProcess, INFINITE);
 	DWORD status = 0;
 	GetExitCodeProcess(pi.hProcess, &status);
-	DWORD elapsed = GetTickCount() - start;
+	DWORD end = GetTickCount();
 	CloseHandle(pi.hThread);
 	CloseHandle(pi.hProcess);
-
-	char path[MAX_PATH + 16], text[64];
-	std::snprintf(path, sizeof path, "%s.status", outPath);
-	int n = std::snprintf(text, sizeof text, "%lu %lu\n", status, elapsed);
-	return WriteFileBytes(path, text, n);
+	return WriteStatus(outPath, "%lu %lu %lu\n", status, end - start, end);
 }
 
 static bool
@@ -245,17 +266,20 @@ Send(const char *port, const char *path)
 static const char TEMP_TITLE[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
 static bool
-Interrupt(const char *outPath, const char *event, char *cmdline)
+Due(const char *when)
+{
+	if (std::strcmp(when, "title") == 0)
+		return GetConsoleTitleA(title, sizeof title) != 0 && std::strcmp(title, TEMP_TITLE) == 0;
+	return GetFileAttributesA(when) != INVALID_FILE_ATTRIBUTES;
+}
+
+static bool
+Interrupt(const char *outPath, const char *event, const char *when, char *cmdline)
 {
 	bool brk = std::strcmp(event, "break") == 0;
-	STARTUPINFOA si;
-	std::memset(&si, 0, sizeof si);
-	si.cb = sizeof si;
 	PROCESS_INFORMATION pi;
 	/* Ctrl+Break goes to the child's own group; Ctrl+C to the whole console. */
-	DWORD flags = brk ? CREATE_NEW_PROCESS_GROUP : 0;
-	if (!CreateProcessA(nullptr, cmdline, nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-	                    &si, &pi))
+	if (!Start(outPath, cmdline, false, brk ? CREATE_NEW_PROCESS_GROUP : 0, &pi))
 		return false;
 	SetConsoleCtrlHandler(nullptr, TRUE); /* after the child took its own setting */
 
@@ -263,23 +287,20 @@ Interrupt(const char *outPath, const char *event, char *cmdline)
 	DWORD start = GetTickCount();
 	while (GetTickCount() - start < 20000 &&
 	       WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-		if (GetConsoleTitleA(title, sizeof title) != 0 && std::strcmp(title, TEMP_TITLE) == 0) {
+		if (Due(when)) {
 			sent = GenerateConsoleCtrlEvent(brk ? CTRL_BREAK_EVENT : CTRL_C_EVENT,
 			                                brk ? pi.dwProcessId : 0) != 0;
 			break;
 		}
 	}
 	WaitForSingleObject(pi.hProcess, 20000);
-	DWORD status = 0;
+	DWORD status = 0, end = GetTickCount();
 	GetExitCodeProcess(pi.hProcess, &status);
 	CloseHandle(pi.hThread);
 	CloseHandle(pi.hProcess);
 	Sleep(100);
 	SetConsoleCtrlHandler(nullptr, FALSE);
-
-	char text[64];
-	int n = std::snprintf(text, sizeof text, "sent=%d status=%lu\n", sent ? 1 : 0, status);
-	return WriteFileBytes(outPath, text, n);
+	return WriteStatus(outPath, "sent=%d status=%lu end=%lu\n", sent ? 1 : 0, status, end);
 }
 
 /* Ends text at its first space; what follows it, or nullptr. */
@@ -338,10 +359,11 @@ main(int argc, char **argv)
 				return Fail("run", cmdline);
 		} else if (std::strcmp(line, "interrupt") == 0) {
 			char *event = Split(arg);
-			char *cmdline = event != nullptr ? Split(event) : nullptr;
+			char *when = event != nullptr ? Split(event) : nullptr;
+			char *cmdline = when != nullptr ? Split(when) : nullptr;
 			if (cmdline == nullptr)
-				return Fail("interrupt needs an event and a command line", arg);
-			if (!Interrupt(arg, event, cmdline))
+				return Fail("interrupt needs an event, a moment and a command line", arg);
+			if (!Interrupt(arg, event, when, cmdline))
 				return Fail("interrupt", cmdline);
 		} else if (std::strcmp(line, "waitfile") == 0) {
 			DWORD start = GetTickCount();

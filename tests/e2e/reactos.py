@@ -213,7 +213,7 @@ class Batch:
                 if t + b".b" not in got:
                     values.append(got[t])
                     continue
-                code, elapsed = got[t + b".o.status"].split()
+                code, elapsed = got[t + b".o.status"].split()[:2]
                 values.append({"out": got[t + b".o"], "status": int(code), "ms": int(elapsed),
                                "before": cases.parse_probe(got[t + b".b"]),
                                "after": cases.parse_probe(got[t + b".a"])})

@@ -1,27 +1,42 @@
 /*
  * An ordinary top-level window that logs every WM_FONTCHANGE it receives.
  *
- *   window_probe LOG READY [hang]
+ *   window_probe LOG READY [hang | slow MS]
  *
  * Creates the window, writes READY, then pumps messages, appending one line
- * to LOG per WM_FONTCHANGE. With "hang" it stops pumping once READY is
- * written, as a hung application does. Ends on WM_CLOSE or when killed.
+ * "WM_FONTCHANGE TICK" to LOG per WM_FONTCHANGE, TICK being GetTickCount's
+ * (one clock for every process of a Wine session). With "hang" it stops
+ * pumping once READY is written, as a hung application does. With "slow" it
+ * takes MS milliseconds to answer each WM_FONTCHANGE, then appends
+ * "returned TICK" just before it does. Ends on WM_CLOSE or when killed.
  */
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 static const char *logPath;
+static DWORD answerDelay;
+
+static void
+Log(const char *what)
+{
+	FILE *f = std::fopen(logPath, "ab");
+	if (f != nullptr) {
+		std::fprintf(f, "%s %lu\n", what, GetTickCount());
+		std::fclose(f);
+	}
+}
 
 static LRESULT CALLBACK
 WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
 	if (message == WM_FONTCHANGE) {
-		FILE *f = std::fopen(logPath, "ab");
-		if (f != nullptr) {
-			std::fprintf(f, "WM_FONTCHANGE %lu\n", GetTickCount());
-			std::fclose(f);
+		Log("WM_FONTCHANGE");
+		if (answerDelay != 0) {
+			Sleep(answerDelay);
+			Log("returned");
 		}
 		return 0;
 	}
@@ -39,6 +54,8 @@ main(int argc, char **argv)
 		return 2;
 	logPath = argv[1];
 	bool hang = argc > 3 && std::strcmp(argv[3], "hang") == 0;
+	if (argc > 4 && std::strcmp(argv[3], "slow") == 0)
+		answerDelay = std::strtoul(argv[4], nullptr, 10);
 
 	WNDCLASSA wc;
 	std::memset(&wc, 0, sizeof wc);

@@ -133,10 +133,15 @@ class Session:
         if version is None:
             self.wine_run(["reg", "delete", key, "/f"])
         else:
-            status, out = self.wine_run(["reg", "add", key, "/v", "Version", "/d", version,
-                                         "/f"])
-            if status != 0:
-                raise RuntimeError("reg add failed: " + out)
+            # Wine now and then fails to start reg itself ("Application could
+            # not be started"): tried again, twice at most.
+            for _ in range(3):
+                status, out = self.wine_run(["reg", "add", key, "/v", "Version", "/d",
+                                             version, "/f"])
+                if status == 0:
+                    return
+                sys.stderr.write(f"wine harness: reg add failed: {out.strip()}; trying again\n")
+            raise RuntimeError("reg add failed: " + out)
 
     def spawn(self, args):
         """Starts a Windows program outside any console; returns the Popen."""
