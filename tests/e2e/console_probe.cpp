@@ -43,6 +43,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "probe_files.h"
+
 static char script[1 << 21];
 static char title[1 << 20]; /* Wine keeps titles of any length */
 static WCHAR wtitle[1 << 20];
@@ -60,16 +62,6 @@ Fail(const char *what, const char *arg)
 		std::fclose(f);
 	}
 	return 2;
-}
-
-static bool
-WriteFileBytes(const char *path, const char *data, size_t n)
-{
-	FILE *f = std::fopen(path, "wb");
-	if (f == nullptr)
-		return false;
-	bool ok = std::fwrite(data, 1, n, f) == n;
-	return std::fclose(f) == 0 && ok;
 }
 
 /*

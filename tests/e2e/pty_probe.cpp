@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "probe_files.h"
+
 static char stream[1 << 20];
 static DWORD streamLength;
 
@@ -30,16 +32,6 @@ ReadStream(LPVOID pipe)
 	       got != 0)
 		streamLength += got;
 	return 0;
-}
-
-static bool
-WriteFileBytes(const char *path, const char *data, size_t n)
-{
-	FILE *f = std::fopen(path, "wb");
-	if (f == nullptr)
-		return false;
-	bool ok = std::fwrite(data, 1, n, f) == n;
-	return std::fclose(f) == 0 && ok;
 }
 
 static int
