@@ -66,11 +66,16 @@ Name(Host host)
 	return "?";
 }
 
+bool
+IsPseudo(Host host)
+{
+	return host == Host::Terminal || host == Host::Unowned || host == Host::MessageOnly;
+}
+
 static bool
 Pseudo(void)
 {
-	return state.host == Host::Terminal || state.host == Host::Unowned ||
-	       state.host == Host::MessageOnly;
+	return IsPseudo(state.host);
 }
 
 /* The fake's code page: a byte is the code point of the same number. */

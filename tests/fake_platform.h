@@ -48,6 +48,7 @@ enum class Host { Classic, Terminal, Unowned, MessageOnly, NoEntry };
 const Host HOSTS[] = {Host::Classic, Host::Terminal, Host::Unowned, Host::MessageOnly,
                       Host::NoEntry};
 const char *Name(Host host);
+bool IsPseudo(Host host); /* Terminal, Unowned, MessageOnly */
 const plat::WindowHandle DESKTOP = 0x10014;        /* GetDesktopWindow */
 const plat::WindowHandle MESSAGE_PARENT = 0x10016; /* parent of message-only windows */
 

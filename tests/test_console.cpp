@@ -192,8 +192,7 @@ TEST_F(Fake, EveryKindOfHostGivesItsWindowAndLeavesTerminalsAlone)
 	};
 	for (const auto &k : kinds) {
 		SCOPED_TRACE(fake::Name(k.host));
-		bool pseudo = k.host == Host::Terminal || k.host == Host::Unowned ||
-		              k.host == Host::MessageOnly;
+		bool pseudo = fake::IsPseudo(k.host);
 		fake::Reset();
 		fake::state.host = k.host;
 		fake::state.console = k.console;

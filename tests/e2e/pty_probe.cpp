@@ -20,17 +20,23 @@
 
 #include "probe_files.h"
 
-static char stream[1 << 20];
-static DWORD streamLength;
+static char stream[1 << 20], out[1 << 20];
+static DWORD streamLength, outLength;
+
+/* PIPE to its end, or as much as BUFFER holds. */
+static void
+ReadAll(HANDLE pipe, char *buffer, DWORD size, DWORD *length)
+{
+	DWORD got;
+	while (*length < size && ReadFile(pipe, buffer + *length, size - *length, &got, nullptr) &&
+	       got != 0)
+		*length += got;
+}
 
 static DWORD WINAPI
 ReadStream(LPVOID pipe)
 {
-	DWORD got;
-	while (streamLength < sizeof stream &&
-	       ReadFile(pipe, stream + streamLength, sizeof stream - streamLength, &got, nullptr) &&
-	       got != 0)
-		streamLength += got;
+	ReadAll(pipe, stream, sizeof stream, &streamLength);
 	return 0;
 }
 
@@ -93,11 +99,7 @@ main(int argc, char **argv)
 		return Fail("CreateProcessW");
 	CloseHandle(outWrite);
 
-	static char out[1 << 20];
-	DWORD outLength = 0, got;
-	while (outLength < sizeof out &&
-	       ReadFile(outRead, out + outLength, sizeof out - outLength, &got, nullptr) && got != 0)
-		outLength += got;
+	ReadAll(outRead, out, sizeof out, &outLength);
 	WaitForSingleObject(pi.hProcess, INFINITE);
 	DWORD status = 0;
 	GetExitCodeProcess(pi.hProcess, &status);

@@ -118,10 +118,7 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 	 * A pseudo console (none on the 9x family) is never asked by title, and
 	 * its terminal's menu is never touched.
 	 */
-	fake::Host host = fake::state.host;
-	if ((host == fake::Host::Terminal || host == fake::Host::Unowned ||
-	     host == fake::Host::MessageOnly) &&
-	    fake::state.console != fake::Console::Win9x &&
+	if (fake::IsPseudo(fake::state.host) && fake::state.console != fake::Console::Win9x &&
 	    !(fake::Calls("FindWindowA").empty() && fake::Calls("GetSystemMenu").empty()))
 		std::abort();
 	return 0;
