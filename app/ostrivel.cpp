@@ -43,7 +43,8 @@ TypedArguments(int argc, char **argv)
 	if (wargv == nullptr || wargc != argc)
 		return nullptr;
 	for (int i = 0; i < argc; i++)
-		if (plat::WideCharToMultiByte(wargv[i], ansiarg, sizeof ansiarg) == 0 ||
+		if (plat::WideCharToMultiByte(plat::ANSI_CODE_PAGE, 0, wargv[i], ansiarg,
+		                              sizeof ansiarg) == 0 ||
 		    strcmp(ansiarg, argv[i]) != 0)
 			return nullptr;
 	return wargv;
@@ -55,15 +56,58 @@ struct Typed {
 	char16_t **args;
 };
 
-/* The value of option argument index as typed, or nullptr. */
+/* Argument index as typed, or nullptr. */
 static const char16_t *
-TypedValue(Typed *typed, int argc, char **argv, int index)
+TypedArgument(Typed *typed, int argc, char **argv, int index)
 {
 	if (!typed->known) {
 		typed->known = true;
 		typed->args = TypedArguments(argc, argv);
 	}
-	return typed->args != nullptr ? typed->args[index] + 2 : nullptr;
+	return typed->args != nullptr ? typed->args[index] : nullptr;
+}
+
+static bool
+IsAscii(const char *text, const char16_t *typed)
+{
+	for (; typed != nullptr && *typed != 0; typed++)
+		if (*typed >= 0x80)
+			return false;
+	for (; *text != '\0'; text++)
+		if (static_cast<unsigned char>(*text) >= 0x80)
+			return false;
+	return true;
+}
+
+/* A value of the longest command line, 32 767 characters, in any code page. */
+static char16_t widened[32768];
+static char shown[4 * 32768];
+
+/*
+ * text as the console shows it. main's bytes are in the ANSI code page, but
+ * the console, for /f and cmd's redirections read the output in the
+ * console's output page (OEM: 437, 850, 852...), so an echoed value is
+ * converted to that page: from the argument as typed where there is one,
+ * else from text widened. A character the page lacks shows as its default
+ * character, never as a look-alike. As it is where there is no console, or
+ * it does not convert.
+ */
+static const char *
+Shown(const char *text, const char16_t *typed)
+{
+	if (IsAscii(text, typed))
+		return text; /* the same bytes in every console's page */
+	unsigned page = plat::GetConsoleOutputCP();
+	if (page == 0)
+		return text;
+	if (typed == nullptr &&
+	    plat::MultiByteToWideChar(plat::ANSI_CODE_PAGE, text, widened,
+	                              sizeof widened / sizeof *widened) != 0)
+		typed = widened;
+	if (typed == nullptr ||
+	    plat::WideCharToMultiByte(page, plat::NO_BEST_FIT, typed, shown, sizeof shown) == 0)
+		return text;
+	return shown;
 }
 
 /*
@@ -78,6 +122,7 @@ HandleOptions(int argc, char **argv)
 		const char *arg = argv[i];
 		if (arg[0] != '/' && arg[0] != '-')
 			continue;
+		const char16_t *value;
 		switch (arg[1]) {
 		case '?':
 			Usage();
@@ -96,18 +141,21 @@ HandleOptions(int argc, char **argv)
 			break;
 		case 'R':
 		case 'r':
-			RefreshFonts(arg + 2, TypedValue(&typed, argc, argv, i));
+			value = TypedArgument(&typed, argc, argv, i);
+			value = value != nullptr ? value + 2 : nullptr;
+			RefreshFonts(arg + 2, value, Shown(arg + 2, value));
 			break;
 		case 'T':
 		case 't':
-			SetTitle(arg + 2, TypedValue(&typed, argc, argv, i));
+			value = TypedArgument(&typed, argc, argv, i);
+			SetTitle(arg + 2, value != nullptr ? value + 2 : nullptr);
 			break;
 		case 'X':
 		case 'x':
 			DisableCloseButton();
 			break;
 		default:
-			printf("unknown option %s\n", arg);
+			printf("unknown option %s\n", Shown(arg, TypedArgument(&typed, argc, argv, i)));
 			break;
 		}
 	}

@@ -60,52 +60,58 @@ ReadWholeTitle(unsigned (*read)(Char *, unsigned), Char *title, bool *answered)
 
 /*
  * Gives the console a title no other window has and asks the window manager
- * for the window with it. The NT family keeps titles in UTF-16, and through
- * the 8-bit entries every character outside the code page would come back as
- * "?", so the title is saved and put back through the wide entries; the 8-bit
- * ones serve only where the wide ones answer nothing at all (the 9x family).
- * A title that cannot be saved whole is left alone.
+ * for the window with it; says whether the temporary title was shown. The NT
+ * family keeps titles in UTF-16, and through the 8-bit entries every
+ * character outside the code page would come back as "?", so the title is
+ * saved and put back through the wide entries; the 8-bit ones serve only
+ * where the wide ones answer nothing at all (the 9x family). A title that
+ * cannot be saved whole is left alone.
  */
-static plat::WindowHandle
-FindByTitle(void)
+static bool
+FindByTitle(plat::WindowHandle *window)
 {
-	plat::WindowHandle window = 0;
-	bool answered;
+	bool answered, shown = false;
 
+	*window = 0;
 	plat::BeginTitleGuard();
 	bool wide = ReadWholeTitle(plat::GetConsoleTitleW, savedwide, &answered);
 	if (wide || (!answered && ReadWholeTitle(plat::GetConsoleTitleA, savedtitle, &answered))) {
 		plat::SetConsoleTitleA(temptitle);
 		plat::Sleep(50);
-		window = plat::FindWindowA(nullptr, temptitle);
+		*window = plat::FindWindowA(nullptr, temptitle);
 		if (wide)
 			plat::SetConsoleTitleW(savedwide);
 		else
 			plat::SetConsoleTitleA(savedtitle);
+		shown = true;
 	}
 	plat::EndTitleGuard();
-	return window;
+	return shown;
 }
 
 /*
- * A pseudo console (Windows Terminal, editors' terminals, ssh) has no window
- * of its own: the system names a hidden stand-in, of its own class on
- * Windows, message-only under Wine. Its title goes to the terminal's stream,
- * where a temporary one would show in the tab, so it is never used there.
- * The stand-in, or 0 in a classic console and where the system names none.
+ * What the system names for the console (GetConsoleWindow, 2000 and later):
+ *   NAMED_NONE:    nothing, or a window that no longer exists;
+ *   NAMED_CLASSIC: the console's own top-level window;
+ *   NAMED_PSEUDO:  the hidden stand-in of a pseudo console (Windows Terminal,
+ *                  editors' terminals, ssh), of its own class on Windows,
+ *                  message-only under Wine. Its title goes to the terminal's
+ *                  stream, where a temporary one would show in the tab, so
+ *                  it is never used there.
  */
-static plat::WindowHandle
-PseudoConsoleStandIn(void)
+enum Named { NAMED_NONE, NAMED_CLASSIC, NAMED_PSEUDO };
+
+static Named
+NamedWindow(plat::WindowHandle *named)
 {
-	plat::WindowHandle named = plat::GetConsoleWindow();
-	if (named == 0)
-		return 0;
+	*named = plat::GetConsoleWindow();
 	char name[32];
-	if (plat::GetClassNameA(named, name, sizeof name) != 0 &&
-	    strcmp(name, "PseudoConsoleWindow") == 0)
-		return named;
-	plat::WindowHandle parent = plat::GetAncestor(named, plat::ANCESTOR_PARENT);
-	return parent != 0 && parent != plat::GetDesktopWindow() ? named : 0;
+	if (*named == 0 || plat::GetClassNameA(*named, name, sizeof name) == 0)
+		return NAMED_NONE;
+	if (strcmp(name, "PseudoConsoleWindow") == 0)
+		return NAMED_PSEUDO;
+	plat::WindowHandle parent = plat::GetAncestor(*named, plat::ANCESTOR_PARENT);
+	return parent != 0 && parent != plat::GetDesktopWindow() ? NAMED_PSEUDO : NAMED_CLASSIC;
 }
 
 /*
@@ -120,14 +126,30 @@ TerminalWindow(plat::WindowHandle standIn)
 }
 
 /*
- * The console's window: by the temporary title in a classic console (and
- * where the system cannot name it), the terminal's under a pseudo console.
+ * A classic console's window, by the temporary title. The caption does not
+ * always carry it: conhost and ReactOS put "Select ", "Mark - " and the like
+ * before it during a selection, conhost sets it late when busy, and another
+ * window (a copy killed while the title showed, any program) may carry it
+ * above ours. So where the system names the console's window that window is
+ * the answer, and where it names none the title's. A title too long to save,
+ * or none, is not changed, and then there is no window.
  */
+static plat::WindowHandle
+ClassicWindow(Named named, plat::WindowHandle window)
+{
+	plat::WindowHandle found;
+	bool shown = FindByTitle(&found);
+	if (named == NAMED_NONE)
+		return found;
+	return shown ? window : 0;
+}
+
 plat::WindowHandle
 FindConsoleHandle(void)
 {
-	plat::WindowHandle standIn = PseudoConsoleStandIn();
-	return standIn != 0 ? TerminalWindow(standIn) : FindByTitle();
+	plat::WindowHandle window;
+	Named named = NamedWindow(&window);
+	return named == NAMED_PSEUDO ? TerminalWindow(window) : ClassicWindow(named, window);
 }
 
 /* Handles are printed as their low 32 bits, all a window handle carries. */
@@ -163,8 +185,9 @@ void
 SetTitle(const char *title, const char16_t *typed)
 {
 	const char16_t *wide = typed;
+	unsigned room = sizeof widevalue / sizeof *widevalue;
 	if (wide == nullptr &&
-	    plat::MultiByteToWideChar(title, widevalue, sizeof widevalue / sizeof *widevalue) != 0)
+	    plat::MultiByteToWideChar(plat::ANSI_CODE_PAGE, title, widevalue, room) != 0)
 		wide = widevalue;
 	if (wide == nullptr || !plat::SetConsoleTitleW(wide))
 		plat::SetConsoleTitleA(title);
@@ -177,9 +200,11 @@ SetTitle(const char *title, const char16_t *typed)
 void
 DisableCloseButton(void)
 {
-	if (PseudoConsoleStandIn() != 0)
+	plat::WindowHandle window;
+	Named named = NamedWindow(&window);
+	if (named == NAMED_PSEUDO)
 		return;
-	plat::WindowHandle window = FindByTitle();
+	window = ClassicWindow(named, window);
 	plat::MenuHandle menu = plat::GetSystemMenu(window, 0);
 	plat::DeleteMenu(menu, plat::CLOSE_COMMAND, plat::BY_COMMAND);
 	plat::SetWindowPos(window, 0, 0, 0, 0, 0, plat::FRAME_REFRESH);

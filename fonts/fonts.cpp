@@ -22,20 +22,20 @@ FileExists(const char *path, const char16_t *typed)
 
 /* Reports on the file only; the font itself is not copied or registered. */
 int
-InstallFontIntoWindows(const char *path, const char16_t *typed)
+InstallFontIntoWindows(const char *path, const char16_t *typed, const char *shown)
 {
-	printf("Jmeno fontu %s\n", path);
+	printf("Jmeno fontu %s\n", shown);
 	printf("Existuje ? %d\n", FileExists(path, typed));
 	return 1;
 }
 
 /* The value is used in place: it may be as long as the command line. */
 void
-RefreshFonts(const char *font, const char16_t *typed)
+RefreshFonts(const char *font, const char16_t *typed, const char *shown)
 {
 	if (font[0] != '\0') {
-		printf("Adding font %s ... ", font);
-		if (InstallFontIntoWindows(font, typed))
+		printf("Adding font %s ... ", shown);
+		if (InstallFontIntoWindows(font, typed, shown))
 			printf("OK\n");
 	}
 	printf("Refreshing fonts ... ");

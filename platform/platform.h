@@ -58,6 +58,8 @@ const WindowHandle BROADCAST_WINDOW = 0xFFFF; /* HWND_BROADCAST */
 const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */
 const unsigned ANCESTOR_PARENT = 1;          /* GA_PARENT */
 const unsigned ANCESTOR_ROOTOWNER = 3;       /* GA_ROOTOWNER */
+const unsigned ANSI_CODE_PAGE = 0;           /* CP_ACP */
+const unsigned NO_BEST_FIT = 0x0400;         /* WC_NO_BEST_FIT_CHARS */
 
 /*
  * Console (kernel32). The wide entries hold the title as the NT family keeps
@@ -68,6 +70,12 @@ int SetConsoleTitleA(const char *title);
 unsigned GetConsoleTitleW(char16_t *title, unsigned size);
 int SetConsoleTitleW(const char16_t *title);
 void Sleep(unsigned milliseconds);
+
+/*
+ * The code page the console shows the program's output in, which for /f and
+ * cmd's redirections read it in too; 0 where there is no console.
+ */
+unsigned GetConsoleOutputCP(void);
 
 /*
  * Brackets the time the console may show a temporary title. Begin waits, for
@@ -115,19 +123,23 @@ int GetDiskFreeSpaceA(const char *root, uint32_t *sectorsPerCluster,
 
 /*
  * The command line as the NT family keeps it, in UTF-16, split like the
- * 8-bit vector main gets (msvcrt's __wgetmainargs, wildcards expanded):
- * the count through argc, or nullptr where the system has no wide start-up
- * (the 9x family, a runtime without it).
+ * 8-bit vector main gets (msvcrt's __wgetmainargs; neither expands
+ * wildcards): the count through argc, or nullptr where the system has no
+ * wide start-up (the 9x family, a runtime without it).
  */
 char16_t **GetMainArgsW(int *argc);
 
 /*
- * Text conversions through the ANSI code page, the one main's arguments are
- * in: the units or bytes written, NUL included; 0 when the output does not
- * fit or the conversion fails.
+ * Text conversions through a code page (ANSI_CODE_PAGE is the one main's
+ * arguments are in): the units or bytes written, NUL included; 0 when the
+ * output does not fit, the page is unknown or the conversion fails. flags
+ * are WideCharToMultiByte's; where a system or page takes none, the
+ * conversion is made without them. A character the page lacks becomes the
+ * page's default character, or with best fit a look-alike.
  */
-unsigned MultiByteToWideChar(const char *text, char16_t *wide, unsigned size);
-unsigned WideCharToMultiByte(const char16_t *wide, char *text, unsigned size);
+unsigned MultiByteToWideChar(unsigned codePage, const char *text, char16_t *wide, unsigned size);
+unsigned WideCharToMultiByte(unsigned codePage, unsigned flags, const char16_t *wide, char *text,
+                             unsigned size);
 
 /*
  * C runtime: the file-status query; 0 when the path can be queried. The

@@ -89,10 +89,11 @@ Proc GetProcAddress(ModuleHandle, const char *) { return nullptr; }
 int GetDiskFreeSpaceA(const char *, uint32_t *, uint32_t *, uint32_t *,
                       uint32_t *) { return 0; }
 
-/* Arguments and file names are bytes here: nothing to widen. */
+/* Arguments, file names and output are bytes here: nothing to convert. */
+unsigned GetConsoleOutputCP(void) { return 0; }
 char16_t **GetMainArgsW(int *argc) { *argc = 0; return nullptr; }
-unsigned MultiByteToWideChar(const char *, char16_t *, unsigned) { return 0; }
-unsigned WideCharToMultiByte(const char16_t *, char *, unsigned) { return 0; }
+unsigned MultiByteToWideChar(unsigned, const char *, char16_t *, unsigned) { return 0; }
+unsigned WideCharToMultiByte(unsigned, unsigned, const char16_t *, char *, unsigned) { return 0; }
 
 int StatPath(const char *path) { struct stat st; return stat(path, &st); }
 int StatPathW(const char16_t *) { return STAT_UNAVAILABLE; }

@@ -7,9 +7,9 @@
 
 /*
  * The program's own start-up, in place of MinGW's: msvcrt.dll splits the
- * command line, expanding wildcards as console programs expect, and formats
- * the output. Nothing of MinGW's runtime is linked, so every instruction in
- * the program is one the compiler was told the processor has.
+ * command line and formats the output. Nothing of MinGW's runtime is linked,
+ * so every instruction in the program is one the compiler was told the
+ * processor has.
  */
 struct StartupInfo {
 	int newMode;
@@ -26,7 +26,12 @@ void __cdecl __main(void);
 int main(int argc, char **argv);
 
 static const int CONSOLE_APP = 1; /* _CONSOLE_APP */
-static const int EXPAND_WILDCARDS = 1;
+/*
+ * Expansion would take every argument holding "*" or "?" for a path
+ * pattern, options included: "/?" is "\?", any one-letter name in the
+ * root of the drive, and would become "/T" beside a folder C:\T.
+ */
+static const int NO_WILDCARDS = 0;
 
 void __cdecl
 mainCRTStartup(void)
@@ -35,7 +40,7 @@ mainCRTStartup(void)
 	char **argv = nullptr, **env = nullptr;
 	StartupInfo info = {0};
 	__set_app_type(CONSOLE_APP);
-	__getmainargs(&argc, &argv, &env, EXPAND_WILDCARDS, &info);
+	__getmainargs(&argc, &argv, &env, NO_WILDCARDS, &info);
 	exit(main(argc, argv));
 }
 
@@ -58,6 +63,8 @@ static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
 static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
 static_assert(plat::ANCESTOR_PARENT == GA_PARENT, "");
 static_assert(plat::ANCESTOR_ROOTOWNER == GA_ROOTOWNER, "");
+static_assert(plat::ANSI_CODE_PAGE == CP_ACP, "");
+static_assert(plat::NO_BEST_FIT == WC_NO_BEST_FIT_CHARS, "");
 static_assert(sizeof(ULARGE_INTEGER) == sizeof(uint64_t), "");
 
 static_assert(sizeof(char16_t) == sizeof(WCHAR), "");
@@ -167,6 +174,12 @@ void
 Sleep(unsigned milliseconds)
 {
 	::Sleep(milliseconds);
+}
+
+unsigned
+GetConsoleOutputCP(void)
+{
+	return ::GetConsoleOutputCP();
 }
 
 WindowHandle
@@ -296,22 +309,32 @@ GetMainArgsW(int *argc)
 	*argc = 0;
 	if (::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
 	    get != nullptr)
-		get(argc, &args, &env, EXPAND_WILDCARDS, &info);
+		get(argc, &args, &env, NO_WILDCARDS, &info);
 	return reinterpret_cast<char16_t **>(args);
 }
 
 unsigned
-MultiByteToWideChar(const char *text, char16_t *wide, unsigned size)
+MultiByteToWideChar(unsigned codePage, const char *text, char16_t *wide, unsigned size)
 {
-	return ::MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<LPWSTR>(wide),
+	return ::MultiByteToWideChar(codePage, 0, text, -1, reinterpret_cast<LPWSTR>(wide),
 	                             static_cast<int>(size));
 }
 
+/*
+ * UTF-8 and a few other pages take no flags, and 95, 98 and NT 4 know no
+ * WC_NO_BEST_FIT_CHARS: there the conversion is made without.
+ */
 unsigned
-WideCharToMultiByte(const char16_t *wide, char *text, unsigned size)
+WideCharToMultiByte(unsigned codePage, unsigned flags, const char16_t *wide, char *text,
+                    unsigned size)
 {
-	return ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(wide), -1, text,
-	                             static_cast<int>(size), nullptr, nullptr);
+	LPCWSTR w = reinterpret_cast<LPCWSTR>(wide);
+	int n = ::WideCharToMultiByte(codePage, flags, w, -1, text, static_cast<int>(size), nullptr,
+	                              nullptr);
+	if (n == 0 && flags != 0 && GetLastError() == ERROR_INVALID_FLAGS)
+		n = ::WideCharToMultiByte(codePage, 0, w, -1, text, static_cast<int>(size), nullptr,
+		                          nullptr);
+	return static_cast<unsigned>(n);
 }
 
 int

@@ -300,6 +300,13 @@ Sleep(unsigned milliseconds)
 	Log("Sleep(%u)", milliseconds);
 }
 
+unsigned
+GetConsoleOutputCP(void)
+{
+	Log("GetConsoleOutputCP()");
+	return state.outputCodePage;
+}
+
 WindowHandle
 GetConsoleWindow(void)
 {
@@ -310,14 +317,20 @@ GetConsoleWindow(void)
 }
 
 /*
- * By the title: the console's window, or under Windows Terminal its window,
- * when the caption has caught up with the tab; a stand-in has no caption.
+ * By the caption, the first in Z-order: a foreign window above the console,
+ * then the console's window, or under Windows Terminal its window, when the
+ * caption has caught up with the tab; a stand-in has no caption.
  */
 WindowHandle
 FindWindowA(const char *className, const char *windowName)
 {
 	Log("FindWindowA(%s,%s)", Shown(className).c_str(), Shown(windowName).c_str());
-	if (windowName == nullptr || state.title != windowName)
+	if (windowName == nullptr)
+		return 0;
+	if (state.foreignWindow != 0 && state.foreignCaption == windowName)
+		return state.foreignWindow;
+	if (state.captionLate ||
+	    fake::Widen(state.captionPrefix) + state.title.units != fake::Widen(windowName))
 		return 0;
 	if (state.host == fake::Host::Terminal)
 		return state.terminalWindow;
@@ -508,31 +521,57 @@ GetMainArgsW(int *argc)
 	return state.wideArgv.data();
 }
 
-/* The fake's code page: bytes are the first 256 code points, "?" the rest. */
+/*
+ * The fake's ANSI page: bytes are the first 256 code points, "?" the rest.
+ * No other page is known.
+ */
 unsigned
-MultiByteToWideChar(const char *text, char16_t *wide, unsigned size)
+MultiByteToWideChar(unsigned codePage, const char *text, char16_t *wide, unsigned size)
 {
 	std::size_t n = std::strlen(text);
-	if (n + 1 > size)
+	if (codePage != ANSI_CODE_PAGE || n + 1 > size)
 		return 0;
 	for (std::size_t i = 0; i <= n; i++)
 		wide[i] = static_cast<unsigned char>(text[i]);
 	return static_cast<unsigned>(n + 1);
 }
 
+/*
+ * To the ANSI page, to UTF-8, or to 437 as far as its accented Latin
+ * letters (0x80 to 0xAF); "?" for what the page lacks. Flags are ignored:
+ * the fake knows no best fit.
+ */
 unsigned
-WideCharToMultiByte(const char16_t *wide, char *text, unsigned size)
+WideCharToMultiByte(unsigned codePage, unsigned, const char16_t *wide, char *text, unsigned size)
 {
-	unsigned n = 0;
-	for (const char16_t *w = wide;; w++) {
-		if (n == size)
-			return 0;
-		bool pair = *w >= 0xD800 && *w < 0xDC00 && w[1] >= 0xDC00 && w[1] < 0xE000;
-		text[n++] = *w < 256 ? static_cast<char>(*w) : '?';
-		if (*w == 0)
-			return n;
-		w += pair;
+	static const char16_t OEM_US_HIGH[] = u"\u00c7\u00fc\u00e9\u00e2\u00e4\u00e0\u00e5\u00e7"
+	                                      u"\u00ea\u00eb\u00e8\u00ef\u00ee\u00ec\u00c4\u00c5"
+	                                      u"\u00c9\u00e6\u00c6\u00f4\u00f6\u00f2\u00fb\u00f9"
+	                                      u"\u00ff\u00d6\u00dc\u00a2\u00a3\u00a5\u20a7\u0192"
+	                                      u"\u00e1\u00ed\u00f3\u00fa\u00f1\u00d1\u00aa\u00ba"
+	                                      u"\u00bf\u2310\u00ac\u00bd\u00bc\u00a1\u00ab\u00bb";
+	std::string out;
+	if (codePage == fake::UTF8) {
+		out = fake::Utf8(wide);
+	} else if (codePage == ANSI_CODE_PAGE || codePage == fake::OEM_US) {
+		for (const char16_t *w = wide; *w != 0; w++) {
+			bool pair = *w >= 0xD800 && *w < 0xDC00 && w[1] >= 0xDC00 && w[1] < 0xE000;
+			const char16_t *oem = std::char_traits<char16_t>::find(OEM_US_HIGH, 48, *w);
+			if (*w < 0x80 || (codePage == ANSI_CODE_PAGE && *w < 256))
+				out += static_cast<char>(*w);
+			else if (codePage == fake::OEM_US && oem != nullptr)
+				out += static_cast<char>(0x80 + (oem - OEM_US_HIGH));
+			else
+				out += '?';
+			w += pair;
+		}
+	} else {
+		return 0;
 	}
+	if (out.size() + 1 > size)
+		return 0;
+	std::memcpy(text, out.c_str(), out.size() + 1);
+	return static_cast<unsigned>(out.size() + 1);
 }
 
 } // namespace plat

@@ -52,6 +52,9 @@ bool IsPseudo(Host host); /* Terminal, Unowned, MessageOnly */
 const plat::WindowHandle DESKTOP = 0x10014;        /* GetDesktopWindow */
 const plat::WindowHandle MESSAGE_PARENT = 0x10016; /* parent of message-only windows */
 
+/* Output code pages the fake converts to; 0 is none (no console). */
+const unsigned OEM_US = 437, UTF8 = 65001;
+
 /*
  * The console's title, in UTF-16 as the NT family holds it. Tests may also
  * assign and compare it as 8-bit text in the fake's code page, a byte a unit.
@@ -76,6 +79,17 @@ struct State {
 	Title title;
 	int guardDepth = 0, guardMaxDepth = 0;
 	plat::WindowHandle consoleWindow = 0; /* found by the console's title */
+	/*
+	 * A classic console's caption is its title, with captionPrefix before it
+	 * during a selection (conhost's "Select ", ReactOS's "Selection - "), or
+	 * still the old one when it follows the title late (captionLate).
+	 * foreignWindow, where not 0, is another top-level window above the
+	 * console, captioned foreignCaption.
+	 */
+	std::string captionPrefix;
+	bool captionLate = false;
+	plat::WindowHandle foreignWindow = 0;
+	std::string foreignCaption;
 	Host host = Host::Classic;
 	plat::WindowHandle standIn = 0x5100, terminalWindow = 0x7700; /* pseudo consoles */
 	plat::WindowHandle foreground = 0;
@@ -101,6 +115,9 @@ struct State {
 	std::set<std::string> files;
 	std::set<std::u16string> wideFiles;
 	bool hasWideStat = true;
+
+	/* The console's output code page: 0, OEM_US or UTF8. */
+	unsigned outputCodePage = 0;
 
 	/* The wide command line, where the system keeps one (never on 9x). */
 	bool hasWideArgs = false;

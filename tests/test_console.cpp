@@ -170,34 +170,61 @@ TEST_F(Fake, CloseButtonWithNoConsoleWindowStillRunsEveryStepSilently)
 }
 
 /*
- * On every kind of host: what /c, /i's first line, /x and /t /c give. Under a
+ * On every kind of host, whatever the caption shows: what /c, /i's first
+ * line, /x and /t /c give. A classic console's caption is not always its
+ * title: a selection puts a prefix before it (conhost's "Select ", "Mark ",
+ * "Scroll "; ReactOS's "Selection - ", "Mark - "), conhost sets it late when
+ * busy, and another window may carry the temporary title above it. Where the
+ * system names the console's window, that window is the answer; where it
+ * names none (95 to NT 4), the title's answer stands, faults and all. Under a
  * pseudo console the title would reach the terminal's tab and the terminal's
- * window holds every tab, so no title is shown or set there, nothing is asked
- * by title, and /x touches no menu or window.
+ * window holds every tab, so no title is shown or set there, nothing is
+ * asked by title, and /x touches no menu or window.
  */
-TEST_F(Fake, EveryKindOfHostGivesItsWindowAndLeavesTerminalsAlone)
+TEST_F(Fake, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
 {
+	using fake::Console;
 	using fake::Host;
-	const plat::WindowHandle OWN = 0x4242, TERMINAL = 0x7700;
+	const plat::WindowHandle OWN = 0x4242, OTHER = 0x6600, TERMINAL = 0x7700;
 	const struct {
 		Host host;
-		fake::Console console;
+		Console console;
+		const char *prefix; /* before the title in the caption */
+		bool late;          /* the caption still shows the old title */
+		bool other;         /* another window with the temporary title, above */
 		plat::WindowHandle window; /* what /c gives */
 	} kinds[] = {
-	    {Host::Classic, fake::Console::Win10, OWN},
-	    {Host::Terminal, fake::Console::Win10, TERMINAL},
-	    {Host::Unowned, fake::Console::Win10, 0},
-	    {Host::MessageOnly, fake::Console::Wine, 0},
-	    {Host::NoEntry, fake::Console::Win9x, OWN},
+	    {Host::Classic, Console::Win10, "", false, false, OWN},
+	    {Host::Classic, Console::Win10, "Select ", false, false, OWN},
+	    {Host::Classic, Console::Win10, "Mark ", false, false, OWN},
+	    {Host::Classic, Console::Win10, "Scroll ", false, true, OWN},
+	    {Host::Classic, Console::Win10, "", true, false, OWN},
+	    {Host::Classic, Console::Win10, "", false, true, OWN},
+	    {Host::Classic, Console::WinXP, "Selection - ", false, false, OWN}, /* ReactOS */
+	    {Host::Classic, Console::WinXP, "Mark - ", false, true, OWN},
+	    {Host::Classic, Console::Wine, "", false, true, OWN},
+	    {Host::NoEntry, Console::Win9x, "", false, false, OWN},
+	    {Host::NoEntry, Console::Win9x, "Select ", false, false, 0},
+	    {Host::NoEntry, Console::Win9x, "", true, false, 0},
+	    {Host::NoEntry, Console::Win9x, "", false, true, OTHER},
+	    {Host::NoEntry, Console::WinXP, "Mark ", false, true, OTHER}, /* NT 4 */
+	    {Host::Terminal, Console::Win10, "", false, true, TERMINAL},
+	    {Host::Unowned, Console::Win10, "", false, true, 0},
+	    {Host::MessageOnly, Console::Wine, "", false, true, 0},
 	};
 	for (const auto &k : kinds) {
-		SCOPED_TRACE(fake::Name(k.host));
+		SCOPED_TRACE(std::string(fake::Name(k.host)) + ", " + fake::Name(k.console) + ", \"" +
+		             k.prefix + "\"" + (k.late ? ", late" : "") + (k.other ? ", other" : ""));
 		bool pseudo = fake::IsPseudo(k.host);
 		fake::Reset();
 		fake::state.host = k.host;
 		fake::state.console = k.console;
 		fake::state.consoleWindow = OWN;
 		fake::state.terminalWindow = TERMINAL;
+		fake::state.captionPrefix = k.prefix;
+		fake::state.captionLate = k.late;
+		fake::state.foreignWindow = k.other ? OTHER : 0;
+		fake::state.foreignCaption = TEMP;
 		fake::state.systemMenu = 0x3E8;
 		fake::state.title = "Work";
 		std::string n = std::to_string(k.window);
@@ -212,15 +239,19 @@ TEST_F(Fake, EveryKindOfHostGivesItsWindowAndLeavesTerminalsAlone)
 			                         "SetWindowPos"})
 				EXPECT_TRUE(fake::Calls(call).empty()) << call;
 		} else {
+			/* The discovery runs as ever; /x acts on its answer alone. */
 			EXPECT_EQ(fake::Calls("SetConsoleTitleA(" + TEMP).size(), 3u);
-			EXPECT_EQ(fake::Calls("DeleteMenu"), (Calls{"DeleteMenu(1000,0xF060,0x0)"}));
-			EXPECT_EQ(fake::Calls("SetWindowPos"), (Calls{"SetWindowPos(16962,0,0,0,0,0,0x0027)"}));
+			EXPECT_EQ(fake::Calls("Sleep(50)").size(), 3u);
+			EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(" + n + ",0)"}));
+			EXPECT_EQ(fake::Calls("SetWindowPos"),
+			          (Calls{"SetWindowPos(" + n + ",0,0,0,0,0,0x0027)"}));
 		}
 
 		/* The title plays no part under a pseudo console; emptied, it hides a classic one. */
 		fake::state.calls.clear();
-		EXPECT_EQ(RunOptions({"/t", "/c"}), pseudo ? n : "0");
+		EXPECT_EQ(RunOptions({"/t", "/c", "/x"}), pseudo ? n : "0");
 		EXPECT_EQ(fake::state.title, "");
 		EXPECT_TRUE(fake::Calls("FindWindowA").empty());
+		EXPECT_EQ(fake::Calls("GetSystemMenu"), pseudo ? Calls{} : Calls{"GetSystemMenu(0,0)"});
 	}
 }

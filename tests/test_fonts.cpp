@@ -62,6 +62,8 @@ TEST_F(Fake, ExistenceIsWhateverTheStatusQueryAccepts)
 	EXPECT_EQ(FileExists("C:\\Windows", nullptr), 1);
 	EXPECT_EQ(FileExists("C:\\Windows\\", nullptr), 0);
 	EXPECT_EQ(FileExists("", nullptr), 0);
-	EXPECT_EQ(Capture([] { EXPECT_EQ(InstallFontIntoWindows("C:\\Windows", nullptr), 1); }),
+	EXPECT_EQ(Capture([] {
+		          EXPECT_EQ(InstallFontIntoWindows("C:\\Windows", nullptr, "C:\\Windows"), 1);
+	          }),
 	          "Jmeno fontu C:\\Windows\nExistuje ? 1\n");
 }

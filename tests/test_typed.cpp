@@ -95,3 +95,38 @@ TEST_F(Fake, FontIsLookedUpByThePathAsTyped)
 	EXPECT_EQ(RunTyped({"/r" + ansi}, {u"/r" + typed}), lines + "0" + done);
 	EXPECT_EQ(fake::Calls("StatPath(").size(), 2u);
 }
+
+/*
+ * Echoed values in the console's output code page, which the console, for /f
+ * and redirections read them in: from the value as typed, else (9x) from
+ * main's ANSI bytes widened; those bytes as they are where there is no
+ * console or the page is unknown.
+ */
+TEST_F(Fake, EchoesAreInTheConsolesOutputCodePage)
+{
+	const std::u16string typed = u"C:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a.ttf";
+	const std::string ansi = "C:\\nothere\\caf\xe9 ?\xf3" "d?.ttf";
+	const struct {
+		Console console;
+		unsigned page;
+		std::string path, option;
+	} rows[] = {
+	    {Console::Win10, 0, ansi, "/\xe9"},
+	    {Console::Win10, 932, ansi, "/\xe9"},
+	    {Console::Win10, fake::OEM_US, "C:\\nothere\\caf\x82 ?\xa2" "d?.ttf", "/\x82"},
+	    {Console::Win10, fake::UTF8, "C:\\nothere\\caf\xc3\xa9 \xc5\x81\xc3\xb3" "d\xc5\xba.ttf",
+	     "/\xc3\xa9"},
+	    {Console::Win9x, fake::OEM_US, "C:\\nothere\\caf\x82 ?\xa2" "d?.ttf", "/\x82"},
+	    {Console::Win9x, fake::UTF8, "C:\\nothere\\caf\xc3\xa9 ?\xc3\xb3" "d?.ttf", "/\xc3\xa9"},
+	};
+	for (const auto &r : rows) {
+		SCOPED_TRACE(std::string(fake::Name(r.console)) + ", page " + std::to_string(r.page));
+		fake::Reset();
+		fake::state.console = r.console;
+		fake::state.outputCodePage = r.page;
+		EXPECT_EQ(RunTyped({"/r" + ansi, "/\xe9", "/q"}, {u"/r" + typed, u"/\u00e9", u"/q"}),
+		          "Adding font " + r.path + " ... Jmeno fontu " + r.path +
+		              "\nExistuje ? 0\nOK\nRefreshing fonts ... OK\nunknown option " + r.option +
+		              "\nunknown option /q\n");
+	}
+}

@@ -2,11 +2,13 @@
  * Fuzz target: arbitrary argument vectors through HandleOptions, over the
  * platform fake in a state the input also chooses: among it the console
  * model and its title (8-bit or beyond any code page, of lengths around the
- * read sizes), what hosts the console, and whether the command line is also
- * there as typed. Beyond the sanitizers it checks what a user relies on: the
- * console title ends as the last /t set it (or as it was), every title guard
- * taken is given back, and a pseudo console is never asked by title nor its
- * terminal's menu touched.
+ * read sizes), what hosts the console, what its caption shows, whether
+ * another window carries the temporary title, the output code page, and
+ * whether the command line is also there as typed. Beyond the sanitizers it
+ * checks what a user relies on: the console title ends as the last /t set it
+ * (or as it was), every title guard taken is given back, a pseudo console is
+ * never asked by title nor its terminal's menu touched, and where the system
+ * names the console's window no other window's menu is touched.
  *
  * Input: 4 bytes of platform state, then the arguments separated by NULs.
  * Values far longer than a fuzzing input are covered by the unit tests.
@@ -23,6 +25,9 @@
 static const char *const DIRECTORIES[] = {"C:\\", "c:\\x", "D:\\games", "\\\\srv\\share", ""};
 /* Around the sizes consoles read titles with, and the longest they keep. */
 static const std::size_t TITLE_LENGTHS[] = {12, 255, 511, 512, 12250, 24499, 65535, 65536};
+static const char *const PREFIXES[] = {"", "Select ", "Selection - "};
+static const unsigned PAGES[] = {0, fake::OEM_US, fake::UTF8};
+static const plat::WindowHandle OTHER = 0x6600;
 
 extern "C" int
 LLVMFuzzerInitialize(int *, char ***)
@@ -65,6 +70,11 @@ Configure(const std::uint8_t *b)
 	fake::state.files.insert("font.ttf");
 	fake::state.hasWideArgs = (b[1] & 0x80) != 0;
 	fake::state.host = fake::HOSTS[b[3] / 32 % 5];
+	fake::state.captionPrefix = PREFIXES[b[2] / 48 % 3];
+	fake::state.captionLate = (b[1] & 0x20) != 0;
+	fake::state.foreignWindow = (b[1] & 0x40) ? OTHER : 0;
+	fake::state.foreignCaption = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
+	fake::state.outputCodePage = PAGES[b[3] / 2 % 3];
 }
 
 extern "C" int
@@ -121,5 +131,12 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 	if (fake::IsPseudo(fake::state.host) && fake::state.console != fake::Console::Win9x &&
 	    !(fake::Calls("FindWindowA").empty() && fake::Calls("GetSystemMenu").empty()))
 		std::abort();
+	/* The system names a classic console's own window: /x acts on it or on none. */
+	bool named = fake::state.host == fake::Host::Classic &&
+	             fake::state.console != fake::Console::Win9x && fake::state.consoleWindow != 0;
+	for (const std::string &call : fake::Calls("GetSystemMenu("))
+		if (named && call != "GetSystemMenu(0,0)" &&
+		    call != "GetSystemMenu(" + std::to_string(fake::state.consoleWindow) + ",0)")
+			std::abort();
 	return 0;
 }
