@@ -125,6 +125,23 @@ def run(args, title=None, cwd=None, before=(), command=None, wide=False):
             "before": parse_probe(read(".before")), "after": parse_probe(read(".after"))}
 
 
+def as_shown(texts, page=None):
+    """Steps for run's BEFORE that set the console's output code page to PAGE
+    (when given) and have the console probe convert TEXTS to it, as the
+    program should echo them; and a function that reads what it made."""
+    names = [f"s{time.monotonic_ns()}.{i}" for i in range(len(texts))]
+    steps = [b"cp %d" % page] if page else []
+    steps += [b"convert " + wfile(n) + b" " + t.encode() for n, t in zip(names, texts)]
+
+    def read():
+        out = []
+        for n in names:
+            with open(os.path.join(work, n), "rb") as f:
+                out.append(f.read())
+        return out
+    return steps, read
+
+
 def run_batch(line, title=b"old"):
     """Runs LINE from a batch file, which cmd reads in the console's code page."""
     batch = os.path.join(work, "line.cmd")
@@ -193,6 +210,28 @@ def group_close():
     r = run(["/x", "/x", "/c"], title=b"Keep me too")
     check("/x /x /c prints the console number", r["out"], str(r["before"]["console"]).encode())
     check("/x /x /c keeps the title", r["after"]["title"], b"Keep me too")
+
+    # Another window with the temporary title, above the console (a copy
+    # killed while its title showed, any program): the console's own window
+    # is still the answer, and the other window keeps its Close.
+    other, log = start_window(caption=TEMP_TITLE.decode())
+    try:
+        print(f"the other window is {window_handle(log)}")
+        r = run(["/c"], title=b"Covered")
+        console = str(r["before"]["console"]).encode()
+        check("other window above: /c prints the console's window", r["out"], console)
+        r = run(["/i"], title=b"Covered")
+        check("other window above: /i's console line", r["out"].split(b"\r\n")[0],
+              b"hwnd console=" + str(r["before"]["console"]).encode())
+        r = run(["/x", "/c"], title=b"Covered")
+        check("other window above: /x /c", r["out"], str(r["before"]["console"]).encode())
+        check("other window above: title kept", r["after"]["title"], b"Covered")
+        time.sleep(0.2)  # the window probe looks at its menu every 20 ms
+        states = close_states(log)
+        ok("other window above: it keeps its Close", len(states) == 1 and states[0] != -1, states)
+    finally:
+        other.kill()
+        other.wait()
 
 
 def free_gb(path):
@@ -274,6 +313,10 @@ def group_versions():
                       r["out"], font_report(path.encode(), exists))
             r = run_batch(f'{program().decode()} /t"caf\u00e9"')
             check(f"{version}: batch file, /t'caf\u00e9'", r["after"]["wtitle"], "caf\u00e9")
+            steps, shown = as_shown(["C:\\nothere\\caf\u00e9.ttf"])
+            r = run(["/rC:\\nothere\\caf\u00e9.ttf"], title=b"v", before=steps)
+            check(f"{version}: /r echoes its ANSI value in the console's page", r["out"],
+                  font_report(shown()[0], 0))
         session.set_version("ostrivel.exe", "win31")
         r = run(["/i"], title=b"v", cwd=b"C:\\")
         lines = r["out"].split(b"\r\n")
@@ -283,14 +326,16 @@ def group_versions():
         session.set_version("ostrivel.exe", None)
 
 
-def start_window(hang=False, slow_ms=None):
-    """A window probe of its own: one that stops pumping messages (HANG) or
-    takes SLOW_MS to answer each WM_FONTCHANGE; returns it and its log."""
+def start_window(hang=False, slow_ms=None, caption=None):
+    """A window probe of its own: one that stops pumping messages (HANG),
+    takes SLOW_MS to answer each WM_FONTCHANGE, or is captioned CAPTION above
+    all others; returns it and its log."""
     tag = f"w{time.monotonic_ns()}"
     log, ready = os.path.join(work, tag + ".log"), os.path.join(work, tag + ".ready")
     args = [os.path.join(session.state, "bin", "window_probe.exe"), winpath(log), winpath(ready)]
     p = session.spawn(args + (["hang"] if hang else []) +
-                      (["slow", str(slow_ms)] if slow_ms is not None else []))
+                      (["slow", str(slow_ms)] if slow_ms is not None else []) +
+                      (["caption", caption] if caption is not None else []))
     deadline = time.time() + 60
     while not os.path.exists(ready):
         if time.time() > deadline or p.poll() is not None:
@@ -301,6 +346,19 @@ def start_window(hang=False, slow_ms=None):
 
 def messages(log):
     return len(log_ticks(log, b"WM_FONTCHANGE"))
+
+
+def close_states(log):
+    """The states of Close in a captioned window probe's own system menu, as
+    it logged them: one at its start, then one per change."""
+    with open(log, "rb") as f:
+        return [int(line.split()[1]) for line in f.read().splitlines()
+                if line.startswith(b"close ")]
+
+
+def window_handle(log):
+    with open(log[:-len(".log")] + ".ready") as f:
+        return int(f.read())
 
 
 def log_ticks(log, what):
@@ -383,25 +441,36 @@ def group_fonts():
 
 
 def group_wildcards():
+    """Arguments reach the program as typed: nothing is expanded."""
     d = tempfile.mkdtemp(dir=work)
-    for name in ["a1.txt", "a2.txt", "notes.txt"]:
+    for name in ["a1.txt", "a2.txt", "notes.txt", "-q.dat"]:
         open(os.path.join(d, name), "wb").close()
     r = run(b"*.txt a?.txt", title=b"glob", cwd=winpath(d).encode())
-    check("matching patterns print nothing", r["out"], b"")
-    # A name that looks like an option shows that the expansion happened.
-    open(os.path.join(d, "-q.dat"), "wb").close()
-    r = run(b"*.dat", title=b"glob", cwd=winpath(d).encode())
-    check("expanded names are seen as arguments", r["out"], b"unknown option -q.dat\r\n")
-    r = run(b"/zz*.q", title=b"glob", cwd=winpath(d).encode())
-    check("pattern matching nothing stays as given", r["out"], b"unknown option /zz*.q\r\n")
-    r = run(b"/? /c", title=b"glob", cwd=winpath(d).encode())
-    check("/? is not expanded", r["out"], USAGE + str(r["before"]["console"]).encode())
-    # The wide vector is expanded as main's is, or the typed value is not used.
+    check("patterns without a prefix print nothing", r["out"], b"")
+    # Expanded, the pattern would be the name that looks like an option.
+    r = run(b"-*.dat /zz*.q", title=b"glob", cwd=winpath(d).encode())
+    check("patterns are options as typed", r["out"],
+          b"unknown option -*.dat\r\nunknown option /zz*.q\r\n")
     r = run(["/t\u0141\u00f3d\u017a", "*.txt"], title=b"glob", cwd=winpath(d).encode(),
             wide=True)
-    check("UTF-16 command line: /t'\u0141\u00f3d\u017a' beside a pattern that matches",
+    check("UTF-16 command line: /t'\u0141\u00f3d\u017a' beside a pattern",
           r["after"]["wtitle"], "\u0141\u00f3d\u017a")
     shutil.rmtree(d)
+
+    # "/?" would be "\?": every one-letter name in the root of the drive.
+    root = os.path.join(session.prefix, "drive_c")
+    for name in ("T", "X"):
+        os.mkdir(os.path.join(root, name))
+    try:
+        r = run(["/?", "/c"], title=b"Kept", cwd=b"C:\\")
+        check("/? beside C:\\T and C:\\X prints the usage", r["out"],
+              USAGE + str(r["before"]["console"]).encode())
+        check("/? beside C:\\T and C:\\X keeps the title", r["after"]["title"], b"Kept")
+        r = run(["/t*"], title=b"old", cwd=b"C:\\")
+        check("/t* sets the title *", r["after"]["title"], b"*")
+    finally:
+        for name in ("T", "X"):
+            os.rmdir(os.path.join(root, name))
 
 
 def group_concurrency(pairs=20, reps=5):
@@ -599,23 +668,29 @@ def group_typed():
     r = run(["/t"], before=[b"utitle " + UNICODE_TITLE.encode()], wide=True)
     check("/t alone empties the title", r["after"]["wtitle"], "")
 
-    for name, echoed in (("\u0448\u0440\u0438\u0444\u0442 \u65e5\u672c.ttf", b"????? ??.ttf"),
-                         ("\u0141\u00f3d\u017a \u65e5\u672c.ttf", None)):
+    for name in ("\u0448\u0440\u0438\u0444\u0442 \u65e5\u672c.ttf",
+                 "\u0141\u00f3d\u017a \u65e5\u672c.ttf"):
         path = os.path.join(work, name)
         for exists in (True, False):
             if exists:
                 open(path, "wb").close()
-            r = run(["/r" + winpath(path)], title=b"fonts", wide=True)
-            folder = winpath(work).encode() + b"\\"
-            m = re.fullmatch(rb"Adding font (.*) \.\.\. Jmeno fontu (.*)\r\nExistuje \? ([01])\r\n"
-                             rb"OK\r\nRefreshing fonts \.\.\. OK\r\n", r["out"], re.S)
-            ok(f"/r {name!r}: the report", m and m.group(1) == m.group(2), r["out"])
-            if m:
-                check(f"/r {name!r}: exists", m.group(3), b"1" if exists else b"0")
-                if echoed:
-                    check(f"/r {name!r}: echoed in the ANSI page", m.group(1), folder + echoed)
+            steps, shown = as_shown([winpath(path)])
+            r = run(["/r" + winpath(path)], title=b"fonts", wide=True, before=steps)
+            check(f"/r {name!r}, {'there' if exists else 'missing'}", r["out"],
+                  font_report(shown()[0], int(exists)))
             if exists:
                 os.unlink(path)
+
+    # Echoed as typed, in the console's output code page, whatever it is;
+    # "\u0141" is in neither 437 nor 850, which show their default character.
+    value, option = "C:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a.ttf", "/\u00e9"
+    for page in (None, 850, 65001):
+        steps, shown = as_shown([value, option], page)
+        r = run(["/r" + value, option], title=b"echo", wide=True, before=steps)
+        path, echoed = shown()
+        print(f"code page {page or 'of the console'}: {path!r}, {echoed!r}")
+        check(f"echoes in code page {page or 'of the console'}", r["out"],
+              font_report(path, 0) + b"unknown option " + echoed + b"\r\n")
 
 
 def group_resource():

@@ -17,6 +17,11 @@
  *   wrun FILE CMDLINE   the same, CMDLINE in UTF-8 started as UTF-16, as
  *                       shells and Explorer start programs on NT
  *   sleep MS            wait
+ *   cp PAGE             set the console's output code page
+ *   convert FILE TEXT   write TEXT, UTF-8, as the console's output code page
+ *                       has it (what the program should echo) to FILE
+ *   closewin READY      close the window whose handle the window probe wrote
+ *                       to READY, and wait until it is gone
  *   verinfo FILE EXE    write EXE's version resource to FILE, as Explorer
  *                       and PowerShell read it: the fixed versions, then
  *                       each string of the language its translation names
@@ -161,6 +166,42 @@ Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORM
 		                    reinterpret_cast<STARTUPINFOA *>(&si), pi);
 	CloseHandle(out);
 	return ok;
+}
+
+/*
+ * wtitle in the console's output code page, the page's default character for
+ * what it lacks; UTF-8 and old systems take no flags.
+ */
+static bool
+Convert(const char *outPath, const char *text)
+{
+	static char out[sizeof wtitle * 2];
+	if (!WidenUtf8(text))
+		return false;
+	UINT page = GetConsoleOutputCP();
+	int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, wtitle, -1, out, sizeof out,
+	                            nullptr, nullptr);
+	if (n == 0 && GetLastError() == ERROR_INVALID_FLAGS)
+		n = WideCharToMultiByte(page, 0, wtitle, -1, out, sizeof out, nullptr, nullptr);
+	return n > 0 && WriteFileBytes(outPath, out, n - 1);
+}
+
+static bool
+CloseWindow(const char *readyPath)
+{
+	unsigned long handle = 0;
+	FILE *f = std::fopen(readyPath, "rb");
+	if (f == nullptr)
+		return false;
+	bool read = std::fscanf(f, "%lu", &handle) == 1;
+	std::fclose(f);
+	HWND window = (HWND)(ULONG_PTR)handle;
+	if (!read || !PostMessageA(window, WM_CLOSE, 0, 0))
+		return false;
+	for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))
+		if (GetTickCount() - start > 10000)
+			return false;
+	return true;
 }
 
 /* One line to OUTPATH.status. */
@@ -378,6 +419,16 @@ main(int argc, char **argv)
 				return Fail("send", arg);
 		} else if (std::strcmp(line, "sleep") == 0) {
 			Sleep(std::strtoul(arg, nullptr, 10));
+		} else if (std::strcmp(line, "cp") == 0) {
+			if (!SetConsoleOutputCP(std::strtoul(arg, nullptr, 10)))
+				return Fail("cp", arg);
+		} else if (std::strcmp(line, "convert") == 0) {
+			char *text = Split(arg);
+			if (text == nullptr || !Convert(arg, text))
+				return Fail("convert", arg);
+		} else if (std::strcmp(line, "closewin") == 0) {
+			if (!CloseWindow(arg))
+				return Fail("closewin", arg);
 		} else if (line[0] != '\0') {
 			return Fail("unknown step", line);
 		}

@@ -23,7 +23,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cases  # noqa: E402
-from cases import REFRESH, UNICODE_TITLE, USAGE, check, ok  # noqa: E402
+from cases import REFRESH, TEMP_TITLE, UNICODE_TITLE, USAGE, check, ok  # noqa: E402
 
 BOOT_LIMIT = 240  # seconds from QEMU's start to the last result
 PORT = b"\\\\.\\COM2"
@@ -178,6 +178,7 @@ class Batch:
         self.runs = 0
         self.plan = []
         self.files = {}  # more files for the disk
+        self.converted = 0
 
     def send(self, path):
         self.steps.append(b"send " + PORT + b" " + path)
@@ -202,6 +203,17 @@ class Batch:
         for suffix in (b".b", b".o", b".o.status", b".a"):
             self.send(tag + suffix)
         return tag
+
+    def shown(self, texts, page=None):
+        """Steps for run's BEFORE that have the probe convert TEXTS to the
+        console's output code page (set to PAGE when given), as cases.as_shown
+        does, and the files it writes them to: send them after the run."""
+        steps, names = [b"cp %d" % page] if page else [], []
+        for text in texts:
+            self.converted += 1
+            names.append(b"C:\\r\\s%d" % self.converted)
+            steps.append(b"convert " + names[-1] + b" " + text.encode())
+        return steps, names
 
     def case(self, f, *tags):
         self.plan.append((f, tags))
@@ -285,7 +297,10 @@ def plan(b):
         sys.stdout.write("/i printed:\n" + r["out"].decode("latin-1").replace("\r\n", "\n"))
     b.case(info, b.run(["/i"], title=b"info"))
 
-    # With no title there is no window to act on; then Close goes, once.
+    # With no title there is no window to act on; then Close goes, once, from
+    # the console's window though another window with the temporary title
+    # lies above it (a copy killed while its title showed, any program),
+    # which keeps its own Close and is never the answer.
     def close(r, args, title, before, after, out):
         check(f"{args}: Close before", r["before"]["close"], before)
         check(f"{args}: Close after", r["after"]["close"], after)
@@ -294,17 +309,37 @@ def plan(b):
         print(f"{args}: Close reads {r['before']['close']} before, {r['after']['close']} after")
     r = b.run(["/t", "/x"], title=b"old")
     b.case(lambda r: close(r, ["/t", "/x"], b"", 4096, 4096, b""), r)
+
+    b.steps += [b"run C:\\r\\other.o cmd.exe /c start /b C:\\window.exe C:\\r\\o.log "
+                b"C:\\r\\o.rdy caption " + TEMP_TITLE, b"waitfile C:\\r\\o.rdy"]
+    b.case(lambda r: check("other window above: /c", r["out"], number(r)),
+           b.run(["/c"], title=b"Covered"))
+    b.case(lambda r: check("other window above: /i's console line", r["out"].split(b"\r\n")[0],
+                           b"hwnd console=" + number(r)), b.run(["/i"], title=b"Covered"))
     r = b.run(["/x"], title=b"Keep me")
-    b.case(lambda r: close(r, ["/x"], b"Keep me", 4096, -1, b""), r)
+    b.steps += [b"sleep 200", b"closewin C:\\r\\o.rdy"]  # it looks at its menu every 20 ms
+    b.send(b"C:\\r\\o.log")
+
+    def covered_close(r, log):
+        close(r, ["/x"], b"Keep me", 4096, -1, b"")
+        states = [int(line.split()[1]) for line in log.splitlines() if line.startswith(b"close ")]
+        check("other window above: it keeps its Close", states, [4096])
+    b.case(covered_close, r, b"C:\\r\\o.log")
+
     r = b.run(["/x", "/x", "/c"], title=b"Keep me too")
     b.case(lambda r: close(r, ["/x", "/x", "/c"], b"Keep me too", -1, -1, number(r)), r)
 
-    b.case(lambda r: check("expanded names are seen as arguments", r["out"],
-                           b"unknown option -q.dat\r\n"),
-           b.run(b"*.dat", title=b"glob", cwd=b"C:\\g"))
-    b.case(lambda r: check("pattern matching nothing stays as given", r["out"],
-                           b"unknown option /zz*.q\r\n"),
-           b.run(b"/zz*.q", title=b"glob", cwd=b"C:\\g"))
+    # Nothing is expanded: "-*.dat" would be the file -q.dat, "/?" any
+    # one-letter name in the root (C:\\T, C:\\X), "/t*" a folder's name.
+    b.case(lambda r: check("patterns are options as typed", r["out"],
+                           b"unknown option -*.dat\r\nunknown option /zz*.q\r\n"),
+           b.run(b"-*.dat /zz*.q", title=b"glob", cwd=b"C:\\g"))
+    b.case(lambda r: (check("/? /c beside C:\\T and C:\\X", r["out"], USAGE + number(r)),
+                      check("/? beside C:\\T and C:\\X keeps the title", r["after"]["title"],
+                            b"Kept")),
+           b.run(["/?", "/c"], title=b"Kept"))
+    b.case(lambda r: check("/t* sets the title *", r["after"]["title"], b"*"),
+           b.run(["/t*"], title=b"old"))
 
     b.steps.append(b"verinfo C:\\r\\ver C:\\ostrivel.exe")
     b.send(b"C:\\r\\ver")
@@ -344,9 +379,24 @@ def plan(b):
     font = "\u0448\u0440\u0438\u0444\u0442 \u65e5\u672c.ttf"
     b.files[font] = b"\0\1\0\0"
     for name, exists in ((font, 1), ("\u043d\u0435\u0442 \u65e5\u672c.ttf", 0)):
-        echoed = b"C:\\" + name.encode("cp1252", "replace")
-        b.case(lambda r, name=name, want=cases.font_report(echoed, exists): check(
-            f"/r {name!r} typed", r["out"], want), b.run(["/rC:\\" + name], wide=True))
+        steps, files = b.shown(["C:\\" + name])
+        r = b.run(["/rC:\\" + name], wide=True, before=steps)
+        b.send(files[0])
+        b.case(lambda r, shown, name=name, exists=exists: check(
+            f"/r {name!r} typed", r["out"], cases.font_report(shown, exists)), r, files[0])
+
+    # Echoed as typed, in the console's output code page.
+    value, option = "C:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a.ttf", "/\u00e9"
+    steps, files = b.shown([value, option])
+    r = b.run(["/r" + value, option], title=b"echo", wide=True, before=steps)
+    for f in files:
+        b.send(f)
+
+    def echoes(r, path, echoed):
+        print(f"echoed in the console's page: {path!r}, {echoed!r}")
+        check("echoes in the console's output code page", r["out"],
+              cases.font_report(path, 0) + b"unknown option " + echoed + b"\r\n")
+    b.case(echoes, r, *files)
 
 
 def main():
@@ -374,7 +424,7 @@ def main():
         "steps": b"\n".join(b.steps) + b"\n",
         "last": b"send " + PORT + b" " + last + b"\n",
         "ostrivel.exe": sys.argv[3], "probe.exe": sys.argv[4], "window.exe": sys.argv[5],
-        "font.ttf": b"\0\1\0\0", "g/-q.dat": b"", "g/a1.txt": b"", **b.files}, ["r", "g"])
+        "font.ttf": b"\0\1\0\0", "g/-q.dat": b"", "g/a1.txt": b"", **b.files}, ["r", "g", "T", "X"])
     got = records(boot(work, iso, disk, last + b" "))
     if got.get(last) is not None:
         die("the console probe stopped: " + got[last].decode("latin-1")[:500])
