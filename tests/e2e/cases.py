@@ -90,6 +90,7 @@ def parse_probe(data):
     return {"console": int(fields[b"console"]), "foreground": int(fields[b"foreground"]),
             "close": int(fields[b"close"]), "freekb": int(fields[b"freekb"]),
             "wtitle": bytes.fromhex(fields[b"wtitle"].decode()).decode("utf-16-be"),
+            "caption": bytes.fromhex(fields[b"caption"].decode()).decode("utf-16-be"),
             "title": title}
 
 

@@ -7,15 +7,21 @@
  *                       characters no 8-bit code page has
  *   probe FILE          write this console's window, the foreground window,
  *                       the state of Close in the window's system menu, the
- *                       free space of the current drive in KiB and the
- *                       console title, 8-bit and as UTF-16 units in hex,
- *                       to FILE
+ *                       free space of the current drive in KiB, the
+ *                       console title as UTF-16 units in hex, the window's
+ *                       caption (GetWindowTextW) the same way, and the
+ *                       title 8-bit, to FILE
  *   cd DIR              change the current directory
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
  *                       write its exit status, its run time and the tick
  *                       count (GetTickCount) it ended at to FILE.status
  *   wrun FILE CMDLINE   the same, CMDLINE in UTF-8 started as UTF-16, as
  *                       shells and Explorer start programs on NT
+ *   syscommand ID       send WM_SYSCOMMAND with ID to the console window
+ *                       (65520 is Edit > Mark in the ReactOS live CD's
+ *                       system menu)
+ *   key VK              send WM_KEYDOWN and WM_KEYUP of virtual key VK to
+ *                       the console window (27, Esc, ends a selection)
  *   sleep MS            wait
  *   cp PAGE             set the console's output code page
  *   convert FILE TEXT   write TEXT, UTF-8, as the console's output code page
@@ -31,9 +37,12 @@
  *                       "FILE -1\n" when FILE cannot be read
  *   interrupt FILE EVENT WHEN CMDLINE
  *                       run CMDLINE with its standard output to FILE; as
- *                       soon as WHEN, send EVENT (c or break) to it: WHEN is
- *                       "title" for while the console shows the temporary
- *                       title, otherwise a path, for once it exists; then
+ *                       soon as WHEN, send EVENT (c or break) to it, or,
+ *                       EVENT a number, send that as the syscommand step
+ *                       does: WHEN is "title"
+ *                       for while the console shows the temporary title,
+ *                       "caption" for while the console window's caption is
+ *                       that title, otherwise a path, for once it exists; then
  *                       write "sent=S status=N end=TICK" to FILE.status: S
  *                       is 1 if the event went out at that moment, N the
  *                       exit status, TICK the tick count it ended at
@@ -53,6 +62,7 @@
 static char script[1 << 21];
 static char title[1 << 20]; /* Wine keeps titles of any length */
 static WCHAR wtitle[1 << 20];
+static WCHAR caption[1 << 20];
 
 static const char *scriptPath;
 
@@ -78,7 +88,8 @@ static const DWORD TITLE_CAP = 24500;
 static bool
 Probe(const char *path)
 {
-	static char out[sizeof title + 4 * (sizeof wtitle / sizeof *wtitle) + 160];
+	static char out[sizeof title + 4 * (sizeof wtitle / sizeof *wtitle) +
+	                4 * (sizeof caption / sizeof *caption) + 160];
 	title[0] = '\0'; /* an empty title is not written */
 	wtitle[0] = 0;
 	DWORD n = GetConsoleTitleW(wtitle, TITLE_CAP);
@@ -88,6 +99,8 @@ Probe(const char *path)
 	if (n == 0 || n >= TITLE_CAP - 1)
 		n = GetConsoleTitleA(title, sizeof title);
 	HWND console = GetConsoleWindow();
+	caption[0] = 0;
+	GetWindowTextW(console, caption, sizeof caption / sizeof *caption);
 	int closeState = (int)GetMenuState(GetSystemMenu(console, FALSE), SC_CLOSE, MF_BYCOMMAND);
 	ULARGE_INTEGER avail;
 	if (!GetDiskFreeSpaceExA(nullptr, &avail, nullptr, nullptr))
@@ -99,6 +112,9 @@ Probe(const char *path)
 	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), closeState,
 	                         (unsigned long)(avail.QuadPart / 1024), n);
 	for (const WCHAR *w = wtitle; *w != 0; w++)
+		head += std::snprintf(out + head, sizeof out - head, "%04x", (unsigned)*w);
+	head += std::snprintf(out + head, sizeof out - head, "\ncaption=");
+	for (const WCHAR *w = caption; *w != 0; w++)
 		head += std::snprintf(out + head, sizeof out - head, "%04x", (unsigned)*w);
 	head += std::snprintf(out + head, sizeof out - head, "\ntitle=");
 	size_t kept = std::strlen(title); /* n may count what did not fit */
@@ -296,6 +312,23 @@ Send(const char *port, const char *path)
 	return ok;
 }
 
+/* MESSAGE to the console window, handled by the time this returns. */
+static bool
+SendToConsole(UINT message, WPARAM wParam, LPARAM lParam)
+{
+	DWORD_PTR result;
+	return SendMessageTimeoutW(GetConsoleWindow(), message, wParam, lParam, SMTO_NORMAL, 5000,
+	                           &result) != 0;
+}
+
+static bool
+Key(UINT vk)
+{
+	LPARAM scan = (LPARAM)MapVirtualKeyW(vk, 0) << 16;
+	return SendToConsole(WM_KEYDOWN, vk, scan | 1) &&
+	       SendToConsole(WM_KEYUP, vk, scan | 1 | 3UL << 30);
+}
+
 static const char TEMP_TITLE[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
 static bool
@@ -303,6 +336,9 @@ Due(const char *when)
 {
 	if (std::strcmp(when, "title") == 0)
 		return GetConsoleTitleA(title, sizeof title) != 0 && std::strcmp(title, TEMP_TITLE) == 0;
+	if (std::strcmp(when, "caption") == 0)
+		return GetWindowTextA(GetConsoleWindow(), title, sizeof title) != 0 &&
+		       std::strcmp(title, TEMP_TITLE) == 0;
 	return GetFileAttributesA(when) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -310,6 +346,7 @@ static bool
 Interrupt(const char *outPath, const char *event, const char *when, char *cmdline)
 {
 	bool brk = std::strcmp(event, "break") == 0;
+	UINT command = std::strtoul(event, nullptr, 10);
 	PROCESS_INFORMATION pi;
 	/* Ctrl+Break goes to the child's own group; Ctrl+C to the whole console. */
 	if (!Start(outPath, cmdline, false, brk ? CREATE_NEW_PROCESS_GROUP : 0, &pi))
@@ -321,8 +358,11 @@ Interrupt(const char *outPath, const char *event, const char *when, char *cmdlin
 	while (GetTickCount() - start < 20000 &&
 	       WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
 		if (Due(when)) {
-			sent = GenerateConsoleCtrlEvent(brk ? CTRL_BREAK_EVENT : CTRL_C_EVENT,
-			                                brk ? pi.dwProcessId : 0) != 0;
+			if (command != 0)
+				sent = SendToConsole(WM_SYSCOMMAND, command, 0);
+			else
+				sent = GenerateConsoleCtrlEvent(brk ? CTRL_BREAK_EVENT : CTRL_C_EVENT,
+				                                brk ? pi.dwProcessId : 0) != 0;
 			break;
 		}
 	}
@@ -417,6 +457,12 @@ main(int argc, char **argv)
 				return Fail("send needs a port and a file", arg);
 			if (!Send(arg, file))
 				return Fail("send", arg);
+		} else if (std::strcmp(line, "syscommand") == 0) {
+			if (!SendToConsole(WM_SYSCOMMAND, std::strtoul(arg, nullptr, 10), 0))
+				return Fail("syscommand", arg);
+		} else if (std::strcmp(line, "key") == 0) {
+			if (!Key(std::strtoul(arg, nullptr, 10)))
+				return Fail("key", arg);
 		} else if (std::strcmp(line, "sleep") == 0) {
 			Sleep(std::strtoul(arg, nullptr, 10));
 		} else if (std::strcmp(line, "cp") == 0) {

@@ -398,6 +398,26 @@ def plan(b):
               cases.font_report(path, 0) + b"unknown option " + echoed + b"\r\n")
     b.case(echoes, r, *files)
 
+    # The console writes "Mark - " and the title to the caption only as a
+    # selection starts; a title set later shows bare. So Mark (65520 in this
+    # system menu) is chosen again, as a user might, while the caption shows
+    # the temporary title. Esc ends the selection, which pauses output.
+    tag = b"C:\\r\\mark"
+    paths = [tag + s for s in (b".b", b".o", b".o.status", b".a")]
+    b.steps += [b"title Marked", b"syscommand 65520", b"probe " + paths[0],
+                b"interrupt " + paths[1] + b" 65520 caption C:\\ostrivel.exe /c",
+                b"probe " + paths[3], b"key 27"]
+    for path in paths:
+        b.send(path)
+
+    def mark(before, out, status, after):
+        before, after = cases.parse_probe(before), cases.parse_probe(after)
+        check("Mark: caption", before["caption"], "Mark - Marked")
+        check("/c during Mark: console number", out, str(before["console"]).encode())
+        check("/c during Mark: title restored", after["title"], b"Marked")
+        print("/c during Mark: " + status.decode().strip())
+    b.case(mark, *paths)
+
 
 def main():
     if len(sys.argv) != 6:
