@@ -10,15 +10,15 @@ set(release_py ${PROJECT_SOURCE_DIR}/scripts/release.py)
 set(readme_txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt)
 add_custom_command(OUTPUT ${readme_txt}
                    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/scripts/readme_txt.py
-                           ${PROJECT_SOURCE_DIR}/README.md ${readme_txt}
-                   DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/scripts/readme_txt.py
+                           ${PROJECT_SOURCE_DIR}/docs/manual.md ${readme_txt}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/docs/manual.md ${PROJECT_SOURCE_DIR}/scripts/readme_txt.py
                    COMMENT "Writing README.txt for Windows users")
 add_custom_target(readme_txt ALL DEPENDS ${readme_txt})
 
 enable_testing()
 add_test(NAME readme_txt
          COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/scripts/readme_txt.py --check
-                 ${PROJECT_SOURCE_DIR}/README.md ${readme_txt})
+                 ${PROJECT_SOURCE_DIR}/docs/manual.md ${readme_txt})
 
 # Signing: the certificate (chain) and its key, and optionally a file holding
 # the key's passphrase, read at configure time; their paths, never the

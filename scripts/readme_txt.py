@@ -1,18 +1,15 @@
 #!/usr/bin/env python3
-"""Writes README.txt for the Windows packages from README.md: what the program
-is, its options, the batch examples, how to check a download and the
-guarantees, as plain text with CRLF line ends, in UTF-8.
+"""Writes README.txt for the Windows packages from docs/manual.md, the manual
+for the person running the program, as plain text with CRLF line ends, in
+UTF-8.
 
-    readme_txt.py README.md README.txt           write it
-    readme_txt.py --check README.md README.txt   fail unless it is up to date
+    readme_txt.py docs/manual.md README.txt           write it
+    readme_txt.py --check docs/manual.md README.txt   fail unless it is up to date
 """
 import re
 import sys
 import textwrap
 
-# The parts of README.md that concern someone running the program on Windows.
-SECTIONS = ["Requirements", "Options", "From a batch file", "Checking a download",
-            "Guarantees", "Consoles and terminals"]
 WIDTH = 78
 
 
@@ -49,18 +46,12 @@ def convert(markdown):
     lines = markdown.splitlines()
     title = lines[0].lstrip("# ").strip()
     out = [title, "=" * len(title), ""]
-    keep = True  # the introduction, before the first section
     i = 1
     while i < len(lines):
         line = lines[i]
         if line.startswith("## "):
             name = line[3:].strip()
-            keep = name in SECTIONS
-            if keep:
-                out += ["", name, "-" * len(name)]
-            i += 1
-            continue
-        if not keep:
+            out += ["", name, "-" * len(name)]
             i += 1
             continue
         stripped = line.lstrip()

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the release packages in DIST: each ZIP holds exactly ostrivel.exe,
-built for its platform, and a README.txt with CRLF line ends; DIST holds the
+built for its platform, and a README.txt with CRLF line ends, for the person
+running the program: at most 180 lines, naming no test tool; DIST holds the
 two ZIPs and SHA256SUMS alone, which gives the checksum of each by its bare
 name, in sha256sum's format.
 
@@ -8,6 +9,7 @@ Usage: release_check.py DIST
 """
 import hashlib
 import os
+import re
 import sys
 import zipfile
 
@@ -15,6 +17,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e
 from wine import pe_machine_of  # noqa: E402
 
 PACKAGES = {"ostrivel-1.0-win32.zip": "i386", "ostrivel-1.0-win64.zip": "x86-64"}
+README_LINES = 180
+# What a user of the program never needs to hear of.
+TEST_WORDS = re.compile(rb"wine|reactos|qemu|fuzz|e2e|harness|probe", re.I)
 
 
 def main():
@@ -32,6 +37,12 @@ def main():
         bare = readme.replace(b"\r\n", b"")
         if b"\n" in bare or b"\r" in bare or not readme.endswith(b"\r\n"):
             problems.append("README.txt is not CRLF throughout")
+        lines = readme.count(b"\r\n")
+        if lines > README_LINES:
+            problems.append(f"README.txt has {lines} lines, more than {README_LINES}")
+        words = sorted({w.lower() for w in TEST_WORDS.findall(readme)})
+        if words:
+            problems.append(f"README.txt names {b', '.join(words).decode()}")
         for p in problems:
             print(f"FAIL {name}: {p}")
         failed += bool(problems)
