@@ -108,7 +108,8 @@ def main():
                              text=True).stdout.strip()
     print(f"Run time in a Wine console ({version}, wineconsole under Xvfb), {runs} runs each,")
     print("in microseconds from CreateProcess to the end of the process; below the starts,")
-    print("costs over the start that does nothing in the same console:")
+    print("costs over the start that does nothing in the same console"
+          " (load average %.2f at the start):" % os.getloadavg()[0])
     for arch, preset in BUILDS:
         build = os.path.join(ROOT, "build", preset)
         reason = cannot_run(arch)
