@@ -1,12 +1,12 @@
 #!/bin/sh
 # Reports what the program costs: the size of both stripped Windows programs,
 # whole (start-up and version resource included; the C runtime is the
-# system's msvcrt.dll), and the native program's run time for /? against
-# /bin/true.
-# Usage: bench/size_and_speed.sh [RUNS]   (after building all three presets)
+# system's msvcrt.dll), and their run times in a Wine console, RUNS runs of
+# each figure (bench/windows_timings.py).
+# Usage: bench/size_and_speed.sh [RUNS]   (after building both mingw presets)
 set -eu
 cd "$(dirname "$0")/.."
-runs=${1:-2000}
+runs=${1:-40}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -23,16 +23,4 @@ for arch in i686 x86_64; do
 	printf '  %-8s %8d  (%s)\n' $arch "$size" $verdict
 done
 
-native=build/native/ostrivel
-[ -x "$native" ] || { echo "$native missing: build the native preset" >&2; exit 1; }
-elapsed() { # elapsed COMMAND...: nanoseconds for $runs runs
-	start=$(date +%s%N)
-	i=0
-	while [ $i -lt "$runs" ]; do "$@" >/dev/null; i=$((i + 1)); done
-	echo $(( $(date +%s%N) - start ))
-}
-t_true=$(elapsed /bin/true)
-t_prog=$(elapsed "$native" /?)
-echo "Native run time over $runs runs (microseconds per run):"
-printf '  /bin/true      %8d\n' $((t_true / runs / 1000))
-printf '  ostrivel /?    %8d\n' $((t_prog / runs / 1000))
+python3 bench/windows_timings.py "$runs"

@@ -1,0 +1,125 @@
+"""Times both Windows programs where users run them: in a console window, here
+Wine's (wineconsole under Xvfb, through the e2e harness), and in a pseudo
+console. bench/timing_probe.exe runs in the console and times each run from
+CreateProcess to the end of the process; see there.
+
+    python3 bench/windows_timings.py [RUNS]   (after building both mingw presets)
+
+Each figure but the starts is a cost over the start that does nothing
+(`ostrivel word`) timed in the same session, so figures compare across
+machines. "Wine's own" is what a first GetDesktopWindow costs a program that
+otherwise does nothing: Wine loads its display driver then; Windows does not.
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import wine  # noqa: E402
+
+BUILDS = (("i686", "mingw-i686"), ("x86_64", "mingw-x64"))
+
+# Name, label (None: not shown), where, the program ("ostrivel" or the
+# probe) and its arguments, and the row the cost is taken over (None: the run
+# time itself).
+ROWS = (
+    ("start", "start, nothing to do", "console", "ostrivel", ["word"], None),
+    ("f", "/f", "console", "ostrivel", ["/f"], "start"),
+    ("c", "/c", "console", "ostrivel", ["/c"], "start"),
+    ("i", "/i", "console", "ostrivel", ["/i"], "start"),
+    ("r", "/r", "console", "ostrivel", ["/r"], "start"),
+    ("pty start", "pseudo console: start, nothing to do", "pty", "ostrivel", ["word"], None),
+    ("pty c", "pseudo console: /c", "pty", "ostrivel", ["/c"], "pty start"),
+    ("desktop", "Wine's own: first GetDesktopWindow", "console", "probe", ["desktop"], "idle"),
+    ("idle", None, "console", "probe", ["idle"], None),
+)
+SLEEP_US = 50000  # the program's wait in each discovery by title
+
+
+def cannot_run(arch):
+    """Why this machine's Wine cannot run ARCH's programs, or None."""
+    loader = wine.find_wine()
+    if loader is None:
+        return "Wine's 64-bit loader (wine64) is missing"
+    if arch == "i686":
+        wine32 = os.path.join(os.path.dirname(loader), "wine")
+        if not os.path.exists(wine32):
+            return "Wine's 32-bit half (wine32) is not installed"
+        if not wine.runs_32bit(wine32):
+            return "this machine's kernel does not run 32-bit programs (no IA32 emulation)"
+    return None
+
+
+def measure(build, runs):
+    """Microseconds per run for each of ROWS, from one console."""
+    state = tempfile.mkdtemp(prefix="ostrivel-bench.")
+    try:
+        wine.start(state, [os.path.join(build, name) for name in
+                           ("ostrivel.exe", "tests/console_probe.exe", "tests/window_probe.exe",
+                            "bench/timing_probe.exe")])
+        session = wine.Session(state)
+        programs = {name: wine.winpath(os.path.join(state, "bin", exe))
+                    for name, exe in (("ostrivel", "ostrivel.exe"), ("probe", "timing_probe.exe"))}
+        listing, results, out = (os.path.join(state, name) for name in ("list", "results", "out"))
+        with open(listing, "w") as f:
+            for _, _, where, program, args, _ in ROWS:
+                f.write(where + " " + subprocess.list2cmdline([programs[program]] + args) + "\n")
+        command = subprocess.list2cmdline([programs["probe"], wine.winpath(results), str(runs),
+                                           wine.winpath(listing)])
+        session.console([b"title Ostrivel timings",
+                         ("run " + wine.winpath(out) + " " + command).encode()],
+                        timeout=120 + runs * len(ROWS) * 2)
+        with open(out + ".status") as f:
+            status = int(f.read().split()[0])
+        if status != 0:
+            with open(out, "rb") as f:
+                raise RuntimeError(f"timing probe exited {status}: "
+                                   + f.read().decode("latin-1").strip())
+        with open(results) as f:
+            return {row[0]: [int(us) for us in line.split()] for row, line in zip(ROWS, f)}
+    finally:
+        wine.stop(state)
+
+
+def report(times):
+    """Rows of minimum and median, as run times or as costs over their base."""
+    low = {name: min(t) for name, t in times.items()}
+    mid = {name: statistics.median(t) for name, t in times.items()}
+    print(f"    {'':38} {'min':>8} {'median':>8}")
+    for name, label, _, _, _, base in ROWS:
+        if label is None:
+            continue
+        if base is None:
+            print(f"    {label:38} {low[name]:8d} {mid[name]:8.0f}")
+        else:
+            print(f"    {label:38} {low[name] - low[base]:+8d} {mid[name] - mid[base]:+8.0f}")
+    own = mid["desktop"] - mid["idle"]
+    rest = mid["c"] - mid["start"] - SLEEP_US - own
+    print(f"    /c in the console, median: {SLEEP_US} the program's own wait,"
+          f" {own:.0f} Wine's own, {rest:.0f} the rest")
+
+
+def main():
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 40
+    version = subprocess.run([wine.find_wine() or "wine64", "--version"], capture_output=True,
+                             text=True).stdout.strip()
+    print(f"Run time in a Wine console ({version}, wineconsole under Xvfb), {runs} runs each,")
+    print("in microseconds from CreateProcess to the end of the process; below the starts,")
+    print("costs over the start that does nothing in the same console"
+          " (load average %.2f at the start):" % os.getloadavg()[0])
+    for arch, preset in BUILDS:
+        build = os.path.join(ROOT, "build", preset)
+        reason = cannot_run(arch)
+        if reason is not None:
+            print(f"  {arch}: skipped: {reason}")
+            continue
+        print(f"  {arch}:")
+        report(measure(build, runs))
+        sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()
