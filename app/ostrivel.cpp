@@ -50,7 +50,7 @@ TypedArguments(int argc, char **argv)
 	return wargv;
 }
 
-/* Compared once per walk, and only once an option needs a value. */
+/* Compared once per walk, and only once an option needs the typed form. */
 struct Typed {
 	bool known;
 	char16_t **args;
