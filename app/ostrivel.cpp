@@ -56,56 +56,64 @@ struct Typed {
 	char16_t **args;
 };
 
-/* Argument index as typed, or nullptr. */
+/* A value of the longest command line, 32 767 characters, widened. */
+static char16_t widened[32768];
+
+/* Argument index from offset on as typed, or nullptr. */
 static const char16_t *
-TypedArgument(Typed *typed, int argc, char **argv, int index)
+AsTyped(Typed *typed, int argc, char **argv, int index, int offset)
 {
 	if (!typed->known) {
 		typed->known = true;
 		typed->args = TypedArguments(argc, argv);
 	}
-	return typed->args != nullptr ? typed->args[index] : nullptr;
+	return typed->args != nullptr ? typed->args[index] + offset : nullptr;
+}
+
+/*
+ * The same in UTF-16 however it comes: as typed, else (the 9x family, a wide
+ * vector that does not match) widened from the ANSI page; nullptr where
+ * neither is to be had.
+ */
+static const char16_t *
+Wide(Typed *typed, int argc, char **argv, int index, int offset)
+{
+	const char16_t *wide = AsTyped(typed, argc, argv, index, offset);
+	if (wide == nullptr &&
+	    plat::MultiByteToWideChar(plat::ANSI_CODE_PAGE, argv[index] + offset, widened,
+	                              sizeof widened / sizeof *widened) != 0)
+		wide = widened;
+	return wide;
 }
 
 static bool
-IsAscii(const char *text, const char16_t *typed)
+IsAscii(const char16_t *wide)
 {
-	for (; typed != nullptr && *typed != 0; typed++)
-		if (*typed >= 0x80)
-			return false;
-	for (; *text != '\0'; text++)
-		if (static_cast<unsigned char>(*text) >= 0x80)
+	for (; *wide != 0; wide++)
+		if (*wide >= 0x80)
 			return false;
 	return true;
 }
 
-/* A value of the longest command line, 32 767 characters, in any code page. */
-static char16_t widened[32768];
+/* A value of the longest command line in any code page. */
 static char shown[4 * 32768];
 
 /*
  * text as the console shows it. main's bytes are in the ANSI code page, but
  * the console, for /f and cmd's redirections read the output in the
  * console's output page (OEM: 437, 850, 852...), so an echoed value is
- * converted to that page: from the argument as typed where there is one,
- * else from text widened. A character the page lacks shows as its default
- * character, never as a look-alike. As it is where there is no console, or
- * it does not convert.
+ * converted to that page from wide, the same text in UTF-16. A character
+ * the page lacks shows as its default character, never as a look-alike. As
+ * it is where there is no console, or it does not convert.
  */
 static const char *
-Shown(const char *text, const char16_t *typed)
+Shown(const char *text, const char16_t *wide)
 {
-	if (IsAscii(text, typed))
-		return text; /* the same bytes in every console's page */
+	if (wide == nullptr || IsAscii(wide))
+		return text; /* ASCII is the same bytes in every console's page */
 	unsigned page = plat::GetConsoleOutputCP();
-	if (page == 0)
-		return text;
-	if (typed == nullptr &&
-	    plat::MultiByteToWideChar(plat::ANSI_CODE_PAGE, text, widened,
-	                              sizeof widened / sizeof *widened) != 0)
-		typed = widened;
-	if (typed == nullptr ||
-	    plat::WideCharToMultiByte(page, plat::NO_BEST_FIT, typed, shown, sizeof shown) == 0)
+	if (page == 0 ||
+	    plat::WideCharToMultiByte(page, plat::NO_BEST_FIT, wide, shown, sizeof shown) == 0)
 		return text;
 	return shown;
 }
@@ -122,7 +130,6 @@ HandleOptions(int argc, char **argv)
 		const char *arg = argv[i];
 		if (arg[0] != '/' && arg[0] != '-')
 			continue;
-		const char16_t *value;
 		switch (arg[1]) {
 		case '?':
 			Usage();
@@ -141,21 +148,20 @@ HandleOptions(int argc, char **argv)
 			break;
 		case 'R':
 		case 'r':
-			value = TypedArgument(&typed, argc, argv, i);
-			value = value != nullptr ? value + 2 : nullptr;
-			RefreshFonts(arg + 2, value, Shown(arg + 2, value));
+			/* Looked up as typed only: the 9x family's wide queries fail. */
+			RefreshFonts(arg + 2, AsTyped(&typed, argc, argv, i, 2),
+			             Shown(arg + 2, Wide(&typed, argc, argv, i, 2)));
 			break;
 		case 'T':
 		case 't':
-			value = TypedArgument(&typed, argc, argv, i);
-			SetTitle(arg + 2, value != nullptr ? value + 2 : nullptr);
+			SetTitle(arg + 2, Wide(&typed, argc, argv, i, 2));
 			break;
 		case 'X':
 		case 'x':
 			DisableCloseButton();
 			break;
 		default:
-			printf("unknown option %s\n", Shown(arg, TypedArgument(&typed, argc, argv, i)));
+			printf("unknown option %s\n", Shown(arg, Wide(&typed, argc, argv, i, 0)));
 			break;
 		}
 	}

@@ -20,8 +20,6 @@ static const unsigned TITLE_SIZES[] = {TITLE_FIRST, TITLE_CAPPED, TITLE_LARGEST}
 /* Static: too large for the stack. */
 static char16_t savedwide[TITLE_LARGEST];
 static char savedtitle[TITLE_LARGEST];
-/* A value of the longest command line, 32 767 characters, widened. */
-static char16_t widevalue[32768];
 
 /*
  * Whole: the read returned n, with room to spare in the buffer, and the
@@ -178,17 +176,11 @@ WriteHWNDForeground(int labelled)
 /*
  * The NT family reads an 8-bit title in the console's code page (OEM), not
  * in the ANSI one the value came in, so the title goes through the wide
- * entry: as typed where the command line has it, otherwise converted from
- * the ANSI page. The 9x family has only the 8-bit entry.
+ * entry. The 9x family has only the 8-bit entry.
  */
 void
-SetTitle(const char *title, const char16_t *typed)
+SetTitle(const char *title, const char16_t *wide)
 {
-	const char16_t *wide = typed;
-	unsigned room = sizeof widevalue / sizeof *widevalue;
-	if (wide == nullptr &&
-	    plat::MultiByteToWideChar(plat::ANSI_CODE_PAGE, title, widevalue, room) != 0)
-		wide = widevalue;
 	if (wide == nullptr || !plat::SetConsoleTitleW(wide))
 		plat::SetConsoleTitleA(title);
 }

@@ -10,6 +10,7 @@ plat::WindowHandle FindConsoleHandle(void);
 void WriteHWNDConsole(int labelled);
 void WriteHWNDForeground(int labelled);
 void DisableCloseButton(void);
-void SetTitle(const char *title, const char16_t *typed);
+/* wide: the same title in UTF-16, as typed or widened, or nullptr. */
+void SetTitle(const char *title, const char16_t *wide);
 
 #endif
