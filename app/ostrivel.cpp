@@ -103,8 +103,9 @@ static char shown[4 * 32768];
  * the console, for /f and cmd's redirections read the output in the
  * console's output page (OEM: 437, 850, 852...), so an echoed value is
  * converted to that page from wide, the same text in UTF-16. A character
- * the page lacks shows as its default character, never as a look-alike. As
- * it is where there is no console, or it does not convert.
+ * the page lacks shows as its default character, never as a look-alike,
+ * where the page and the system allow that (UTF-8 refuses the flag, and 95
+ * to NT 4 may). As it is where there is no console, or it does not convert.
  */
 static const char *
 Shown(const char *text, const char16_t *wide)
@@ -113,7 +114,8 @@ Shown(const char *text, const char16_t *wide)
 		return text; /* ASCII is the same bytes in every console's page */
 	unsigned page = plat::GetConsoleOutputCP();
 	if (page == 0 ||
-	    plat::WideCharToMultiByte(page, plat::NO_BEST_FIT, wide, shown, sizeof shown) == 0)
+	    (plat::WideCharToMultiByte(page, plat::NO_BEST_FIT, wide, shown, sizeof shown) == 0 &&
+	     plat::WideCharToMultiByte(page, 0, wide, shown, sizeof shown) == 0))
 		return text;
 	return shown;
 }

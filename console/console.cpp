@@ -9,7 +9,8 @@ const char temptitle[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 /*
  * The sizes the title is read with, smallest first. A console answers a read
  * too small for its title with the copied length, the full length or 0, and
- * XP to 7 refuse buffers above about 24 500 units, so a larger size is tried
+ * consoles of XP's kind (ReactOS's among them) refuse buffers above about
+ * 24 500 units, so a larger size is tried
  * only while the read may not hold the whole title. The largest has room for
  * more than any title a Windows console holds (under 64 Ki units), so a title
  * that does not fit it is known to be too long to save.
@@ -57,52 +58,55 @@ ReadWholeTitle(unsigned (*read)(Char *, unsigned), Char *title, bool *answered)
 }
 
 /*
- * Gives the console a title no other window has and asks the window manager
- * for the window with it; says whether the temporary title was shown. The NT
- * family keeps titles in UTF-16, and through the 8-bit entries every
- * character outside the code page would come back as "?", so the title is
- * saved and put back through the wide entries; the 8-bit ones serve only
- * where the wide ones answer nothing at all (the 9x family). A title that
- * cannot be saved whole is left alone.
+ * 95, 98, ME and NT 4 cannot name the console's window: the console is given
+ * a title no other window has, and the window manager is asked for the
+ * window with it. NT 4 keeps titles in UTF-16, and through the 8-bit entries
+ * every character outside the code page would come back as "?", so the
+ * title is saved and put back through the wide entries; the 8-bit ones
+ * serve only where the wide ones answer nothing at all (the 9x family). A
+ * title that cannot be saved whole is left alone, and then there is no
+ * window. The caption does not always carry the title: a selection puts
+ * "Mark" or "Select" before it, and another window may carry the temporary
+ * title above ours; both are limits of these systems.
  */
-static bool
-FindByTitle(plat::WindowHandle *window)
+static plat::WindowHandle
+FindByTitle(void)
 {
-	bool answered, shown = false;
+	plat::WindowHandle window = 0;
+	bool answered;
 
-	*window = 0;
 	plat::BeginTitleGuard();
 	bool wide = ReadWholeTitle(plat::GetConsoleTitleW, savedwide, &answered);
 	if (wide || (!answered && ReadWholeTitle(plat::GetConsoleTitleA, savedtitle, &answered))) {
 		plat::SetConsoleTitleA(temptitle);
 		plat::Sleep(50);
-		*window = plat::FindWindowA(nullptr, temptitle);
+		window = plat::FindWindowA(nullptr, temptitle);
 		if (wide)
 			plat::SetConsoleTitleW(savedwide);
 		else
 			plat::SetConsoleTitleA(savedtitle);
-		shown = true;
 	}
 	plat::EndTitleGuard();
-	return shown;
+	return window;
 }
 
 /*
  * What the system names for the console (GetConsoleWindow, 2000 and later):
- *   NAMED_NONE:    nothing, or a window that no longer exists;
+ *   NO_ENTRY:      nothing: the system lacks the entry (95, 98, ME, NT 4);
+ *   NAMED_NONE:    no window: 0 (a console started without one) or a handle
+ *                  that is no window (Windows 10 1809 answers garbage there);
  *   NAMED_CLASSIC: the console's own top-level window;
  *   NAMED_PSEUDO:  the hidden stand-in of a pseudo console (Windows Terminal,
  *                  editors' terminals, ssh), of its own class on Windows,
- *                  message-only under Wine. Its title goes to the terminal's
- *                  stream, where a temporary one would show in the tab, so
- *                  it is never used there.
+ *                  message-only under Wine.
  */
-enum Named { NAMED_NONE, NAMED_CLASSIC, NAMED_PSEUDO };
+enum Named { NO_ENTRY, NAMED_NONE, NAMED_CLASSIC, NAMED_PSEUDO };
 
 static Named
 NamedWindow(plat::WindowHandle *named)
 {
-	*named = plat::GetConsoleWindow();
+	if (!plat::GetConsoleWindow(named))
+		return NO_ENTRY;
 	char name[32];
 	if (*named == 0 || plat::GetClassNameA(*named, name, sizeof name) == 0)
 		return NAMED_NONE;
@@ -124,22 +128,17 @@ TerminalWindow(plat::WindowHandle standIn)
 }
 
 /*
- * A classic console's window, by the temporary title. The caption does not
- * always carry it: conhost and ReactOS put "Select ", "Mark - " and the like
- * before it during a selection, conhost sets it late when busy, and another
- * window (a copy killed while the title showed, any program) may carry it
- * above ours. So where the system names the console's window that window is
- * the answer, and where it names none the title's. A title too long to save,
- * or none, is not changed, and then there is no window.
+ * A classic console's window. Where the system can name it, that is the
+ * answer whatever the title and caption show, and the title is never
+ * touched. Where it names none the console has no window: a title would
+ * find only another program's.
  */
 static plat::WindowHandle
 ClassicWindow(Named named, plat::WindowHandle window)
 {
-	plat::WindowHandle found;
-	bool shown = FindByTitle(&found);
-	if (named == NAMED_NONE)
-		return found;
-	return shown ? window : 0;
+	if (named == NO_ENTRY)
+		return FindByTitle();
+	return named == NAMED_CLASSIC ? window : 0;
 }
 
 plat::WindowHandle

@@ -52,7 +52,11 @@ const uint32_t VERSION_INFO_SIZE = 148;
 /* Values of the Win32 constants used (checked against <windows.h>). */
 const unsigned CLOSE_COMMAND = 0xF060;       /* SC_CLOSE */
 const unsigned BY_COMMAND = 0x0000;          /* MF_BYCOMMAND */
-const unsigned FRAME_REFRESH = 0x0027;       /* SWP_NOSIZE|NOMOVE|NOZORDER|FRAMECHANGED */
+/*
+ * SWP_NOSIZE|NOMOVE|NOZORDER|FRAMECHANGED|ASYNCWINDOWPOS: posted, so that a
+ * window whose thread does not answer cannot hold the caller.
+ */
+const unsigned FRAME_REFRESH = 0x4027;
 const unsigned FONTCHANGE_MESSAGE = 0x001D;  /* WM_FONTCHANGE */
 const WindowHandle BROADCAST_WINDOW = 0xFFFF; /* HWND_BROADCAST */
 const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */
@@ -78,20 +82,21 @@ void Sleep(unsigned milliseconds);
 unsigned GetConsoleOutputCP(void);
 
 /*
- * Brackets the time the console may show a temporary title. Begin waits, for
- * a bounded time, while another copy of the program shows one (so the two
- * cannot find each other's window), and holds back the end of the process
- * (Ctrl+C, Ctrl+Break, close) until End, so the title is back first.
+ * Brackets the time the console shows a temporary title (95 to NT 4). Begin
+ * waits, for a bounded time, while another copy of the program shows one (so
+ * the two cannot find each other's window), and holds back the end of the
+ * process (Ctrl+C, Ctrl+Break, close) until End, so the title is back first.
  */
 void BeginTitleGuard(void);
 void EndTitleGuard(void);
 
 /*
- * The window the system names for the console: its own window in a classic
- * console, a hidden stand-in in a pseudo console. 0 where the system lacks
- * the entry (95, 98, ME, NT 4) or the console has no window.
+ * The window the system names for the console (2000 and later): its own
+ * window in a classic console, a hidden stand-in in a pseudo console, 0 for
+ * a console without a window. False where the system lacks the entry (95,
+ * 98, ME, NT 4).
  */
-WindowHandle GetConsoleWindow(void);
+bool GetConsoleWindow(WindowHandle *window);
 
 /*
  * Windows and menus (user32). GetAncestor is missing before 98 and 2000: it
@@ -132,10 +137,9 @@ char16_t **GetMainArgsW(int *argc);
 /*
  * Text conversions through a code page (ANSI_CODE_PAGE is the one main's
  * arguments are in): the units or bytes written, NUL included; 0 when the
- * output does not fit, the page is unknown or the conversion fails. flags
- * are WideCharToMultiByte's; where a system or page takes none, the
- * conversion is made without them. A character the page lacks becomes the
- * page's default character, or with best fit a look-alike.
+ * output does not fit, the page is unknown, the flags (WideCharToMultiByte's)
+ * are refused or the conversion fails. A character the page lacks becomes
+ * the page's default character, or with best fit a look-alike.
  */
 unsigned MultiByteToWideChar(unsigned codePage, const char *text, char16_t *wide, unsigned size);
 unsigned WideCharToMultiByte(unsigned codePage, unsigned flags, const char16_t *wide, char *text,

@@ -1,8 +1,8 @@
 /*
  * POSIX stand-in, so that the core builds and runs on Unix for development.
  * The title is set with xterm's escape on the controlling terminal, never on
- * standard output, and never read back: the console discovery gives 0 and
- * changes nothing. Windows, menus, broadcast, Windows version and disk space
+ * standard output, and never read back. The console has no window, so /c
+ * gives 0. Windows, menus, broadcast, Windows version and disk space
  * fail as the Win32 calls fail.
  */
 #include "platform.h"
@@ -56,8 +56,8 @@ Sleep(unsigned milliseconds)
 	nanosleep(&ts, nullptr);
 }
 
-/* No console window, and no window manager to ask. */
-WindowHandle GetConsoleWindow(void) { return 0; }
+/* A console without a window, and no window manager to ask. */
+bool GetConsoleWindow(WindowHandle *window) { *window = 0; return true; }
 WindowHandle FindWindowA(const char *, const char *) { return 0; }
 WindowHandle GetAncestor(WindowHandle, unsigned) { return 0; }
 WindowHandle GetDesktopWindow(void) { return 0; }

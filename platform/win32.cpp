@@ -56,8 +56,8 @@ static_assert(plat::VERSION_INFO_EX_SIZE == sizeof(OSVERSIONINFOEXA), "");
 static_assert(plat::VERSION_INFO_SIZE == sizeof(OSVERSIONINFOA), "");
 static_assert(plat::CLOSE_COMMAND == SC_CLOSE, "");
 static_assert(plat::BY_COMMAND == MF_BYCOMMAND, "");
-static_assert(plat::FRAME_REFRESH ==
-                  (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED),
+static_assert(plat::FRAME_REFRESH == (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER |
+                                      SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS),
               "");
 static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
 static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
@@ -86,6 +86,16 @@ Entry(const char *module, const char *name)
 	FARPROC p = loaded != nullptr ? ::GetProcAddress(loaded, name) : nullptr;
 	return reinterpret_cast<plat::Proc>(p);
 }
+
+/*
+ * The test build OSTRIVEL_NO_CONSOLE_WINDOW asks for an entry no kernel32
+ * has, so that it finds the console's window as on 95 to NT 4.
+ */
+#ifdef OSTRIVEL_NO_CONSOLE_WINDOW
+static const char CONSOLE_WINDOW_ENTRY[] = "NoConsoleWindowInThisBuild";
+#else
+static const char CONSOLE_WINDOW_ENTRY[] = "GetConsoleWindow";
+#endif
 
 static HWND
 ToHwnd(plat::WindowHandle w)
@@ -182,12 +192,13 @@ GetConsoleOutputCP(void)
 	return ::GetConsoleOutputCP();
 }
 
-WindowHandle
-GetConsoleWindow(void)
+bool
+GetConsoleWindow(WindowHandle *window)
 {
 	ConsoleWindowProc get =
-	    reinterpret_cast<ConsoleWindowProc>(Entry("kernel32.dll", "GetConsoleWindow"));
-	return get != nullptr ? reinterpret_cast<WindowHandle>(get()) : 0;
+	    reinterpret_cast<ConsoleWindowProc>(Entry("kernel32.dll", CONSOLE_WINDOW_ENTRY));
+	*window = get != nullptr ? reinterpret_cast<WindowHandle>(get()) : 0;
+	return get != nullptr;
 }
 
 WindowHandle
@@ -320,21 +331,12 @@ MultiByteToWideChar(unsigned codePage, const char *text, char16_t *wide, unsigne
 	                             static_cast<int>(size));
 }
 
-/*
- * UTF-8 and a few other pages take no flags, and 95, 98 and NT 4 know no
- * WC_NO_BEST_FIT_CHARS: there the conversion is made without.
- */
 unsigned
 WideCharToMultiByte(unsigned codePage, unsigned flags, const char16_t *wide, char *text,
                     unsigned size)
 {
-	LPCWSTR w = reinterpret_cast<LPCWSTR>(wide);
-	int n = ::WideCharToMultiByte(codePage, flags, w, -1, text, static_cast<int>(size), nullptr,
-	                              nullptr);
-	if (n == 0 && flags != 0 && GetLastError() == ERROR_INVALID_FLAGS)
-		n = ::WideCharToMultiByte(codePage, 0, w, -1, text, static_cast<int>(size), nullptr,
-		                          nullptr);
-	return static_cast<unsigned>(n);
+	return ::WideCharToMultiByte(codePage, flags, reinterpret_cast<LPCWSTR>(wide), -1, text,
+	                             static_cast<int>(size), nullptr, nullptr);
 }
 
 int

@@ -45,9 +45,6 @@ Name(Console console)
 	switch (console) {
 	case Console::Win9x: return "9x";
 	case Console::WinXP: return "XP";
-	case Console::Win7: return "7";
-	case Console::Win8: return "8";
-	case Console::Win10: return "10";
 	case Console::Wine: return "Wine";
 	}
 	return "?";
@@ -61,6 +58,8 @@ Name(Host host)
 	case Host::Terminal: return "Windows Terminal";
 	case Host::Unowned: return "unowned stand-in";
 	case Host::MessageOnly: return "message-only";
+	case Host::NoWindow: return "no window";
+	case Host::Stale: return "no window, 1809";
 	case Host::NoEntry: return "no GetConsoleWindow";
 	}
 	return "?";
@@ -76,6 +75,19 @@ static bool
 Pseudo(void)
 {
 	return IsPseudo(state.host);
+}
+
+bool
+HasEntry(void)
+{
+	return state.console != Console::Win9x && state.host != Host::NoEntry;
+}
+
+/* A console with a window of its own, found by its title where it shows. */
+static bool
+Windowed(void)
+{
+	return state.host == Host::Classic || state.host == Host::NoEntry;
 }
 
 /* The fake's code page: a byte is the code point of the same number. */
@@ -166,11 +178,6 @@ Shown(const char *s)
  *   9x:       8-bit: the copied length, cut to fit; wide: a stub, 0.
  *   XP, 2003: the copied length, cut to fit; 0 for an empty title, with no
  *             NUL written; buffers above 24 500 units fail.
- *   Vista, 7: the full length, cut to fit; the wide entry fills only half
- *             the buffer (it takes the size as bytes); as XP above 24 500.
- *   8:        the full length, cut to fit.
- *   10:       0 when the title does not fit; one that fits exactly comes
- *             without its NUL.
  *   Wine:     the full length, cut to fit, at any size.
  */
 /* The title as the entry reading it sees it: 8-bit through the code page. */
@@ -193,20 +200,9 @@ ReadTitle(Char *title, unsigned size)
 	std::size_t len = state.title.units.size();
 	if (size == 0 || (m == Console::Win9x && wide))
 		return 0;
-	if ((m == Console::WinXP || m == Console::Win7) && size > 24500)
+	if (m == Console::WinXP && (size > 24500 || len == 0))
 		return 0;
-	std::size_t room = m == Console::Win7 && wide ? size / 2 : size;
-	if (m == Console::Win10) {
-		if (len > room)
-			return 0;
-		CopyTitle(title, len);
-		if (len < room)
-			title[len] = 0;
-		return static_cast<unsigned>(len);
-	}
-	if (m == Console::WinXP && len == 0)
-		return 0;
-	std::size_t n = std::min(len, room - 1);
+	std::size_t n = std::min(len, static_cast<std::size_t>(size) - 1);
 	CopyTitle(title, n);
 	title[n] = 0;
 	bool copiedLength = m == Console::Win9x || m == Console::WinXP;
@@ -307,13 +303,16 @@ GetConsoleOutputCP(void)
 	return state.outputCodePage;
 }
 
-WindowHandle
-GetConsoleWindow(void)
+bool
+GetConsoleWindow(WindowHandle *window)
 {
 	Log("GetConsoleWindow()");
-	if (state.console == fake::Console::Win9x || state.host == fake::Host::NoEntry)
-		return 0;
-	return fake::Pseudo() ? state.standIn : state.consoleWindow;
+	*window = fake::Pseudo() ? state.standIn : state.consoleWindow;
+	if (state.host == fake::Host::NoWindow || state.host == fake::Host::Stale)
+		*window = state.host == fake::Host::Stale ? fake::STALE : 0;
+	if (!fake::HasEntry())
+		*window = 0;
+	return fake::HasEntry();
 }
 
 /*
@@ -334,7 +333,7 @@ FindWindowA(const char *className, const char *windowName)
 		return 0;
 	if (state.host == fake::Host::Terminal)
 		return state.terminalWindow;
-	return fake::Pseudo() ? 0 : state.consoleWindow;
+	return fake::Windowed() ? state.consoleWindow : 0;
 }
 
 WindowHandle
@@ -366,7 +365,7 @@ GetClassNameA(WindowHandle window, char *name, int size)
 	const char *cls = nullptr;
 	if (fake::Pseudo() && window == state.standIn)
 		cls = state.host == fake::Host::MessageOnly ? "WineConsoleClass" : "PseudoConsoleWindow";
-	else if (!fake::Pseudo() && window == state.consoleWindow)
+	else if (fake::Windowed() && window == state.consoleWindow)
 		cls = "ConsoleWindowClass";
 	else if (state.host == fake::Host::Terminal && window == state.terminalWindow)
 		cls = "CASCADIA_HOSTING_WINDOW_CLASS";
@@ -538,11 +537,12 @@ MultiByteToWideChar(unsigned codePage, const char *text, char16_t *wide, unsigne
 
 /*
  * To the ANSI page, to UTF-8, or to 437 as far as its accented Latin
- * letters (0x80 to 0xAF); "?" for what the page lacks. Flags are ignored:
- * the fake knows no best fit.
+ * letters (0x80 to 0xAF); "?" for what the page lacks. The fake knows no
+ * best fit; UTF-8, like Windows', and the 9x family refuse the flag for it.
  */
 unsigned
-WideCharToMultiByte(unsigned codePage, unsigned, const char16_t *wide, char *text, unsigned size)
+WideCharToMultiByte(unsigned codePage, unsigned flags, const char16_t *wide, char *text,
+                    unsigned size)
 {
 	static const char16_t OEM_US_HIGH[] = u"\u00c7\u00fc\u00e9\u00e2\u00e4\u00e0\u00e5\u00e7"
 	                                      u"\u00ea\u00eb\u00e8\u00ef\u00ee\u00ec\u00c4\u00c5"
@@ -551,6 +551,8 @@ WideCharToMultiByte(unsigned codePage, unsigned, const char16_t *wide, char *tex
 	                                      u"\u00e1\u00ed\u00f3\u00fa\u00f1\u00d1\u00aa\u00ba"
 	                                      u"\u00bf\u2310\u00ac\u00bd\u00bc\u00a1\u00ab\u00bb";
 	std::string out;
+	if (flags != 0 && (codePage == fake::UTF8 || state.console == fake::Console::Win9x))
+		return 0;
 	if (codePage == fake::UTF8) {
 		out = fake::Utf8(wide);
 	} else if (codePage == ANSI_CODE_PAGE || codePage == fake::OEM_US) {

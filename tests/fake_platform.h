@@ -22,13 +22,15 @@ struct Disk {
 
 /*
  * How a console answers title reads that are too small, or too large; see
- * ReadTitle in fake_platform.cpp. The 8-bit entries of every model see the
- * title through the fake's code page, the first 256 code points: any other
- * character reads as "?".
+ * ReadTitle in fake_platform.cpp. Only the title discovery of 95 to NT 4
+ * reads the title, so the models are the consoles it runs on: the 9x
+ * family's, XP's kind (ReactOS's, and the model for NT 4's) and Wine's, both
+ * of which run the test build without GetConsoleWindow. The 8-bit entries
+ * of every model see the title through the fake's code page, the first 256
+ * code points: any other character reads as "?".
  */
-enum class Console { Win9x, WinXP, Win7, Win8, Win10, Wine };
-const Console CONSOLES[] = {Console::Win9x, Console::WinXP, Console::Win7,
-                            Console::Win8,  Console::Win10, Console::Wine};
+enum class Console { Win9x, WinXP, Wine };
+const Console CONSOLES[] = {Console::Win9x, Console::WinXP, Console::Wine};
 const char *Name(Console console);
 
 /*
@@ -41,16 +43,23 @@ const char *Name(Console console);
  *                caption may show the title.
  *   Unowned:     the same stand-in, owned by nothing (editors' terminals, ssh).
  *   MessageOnly: Wine's pseudo consoles: a message-only window.
+ *   NoWindow:    a console started without a window (CREATE_NO_WINDOW):
+ *                the entry gives 0, and no window carries its title.
+ *   Stale:       the same on Windows 10 1809, whose entry gives a value
+ *                that is no window (microsoft/terminal #1175).
  *   NoEntry:     no GetConsoleWindow (95, 98, ME, NT 4); a classic window.
  * The 9x console model never has the entry.
  */
-enum class Host { Classic, Terminal, Unowned, MessageOnly, NoEntry };
-const Host HOSTS[] = {Host::Classic, Host::Terminal, Host::Unowned, Host::MessageOnly,
-                      Host::NoEntry};
+enum class Host { Classic, Terminal, Unowned, MessageOnly, NoWindow, Stale, NoEntry };
+const Host HOSTS[] = {Host::Classic,  Host::Terminal, Host::Unowned, Host::MessageOnly,
+                      Host::NoWindow, Host::Stale,    Host::NoEntry};
 const char *Name(Host host);
 bool IsPseudo(Host host); /* Terminal, Unowned, MessageOnly */
+/* Whether GetConsoleWindow exists: not on the 9x console model, nor NoEntry. */
+bool HasEntry(void);
 const plat::WindowHandle DESKTOP = 0x10014;        /* GetDesktopWindow */
 const plat::WindowHandle MESSAGE_PARENT = 0x10016; /* parent of message-only windows */
+const plat::WindowHandle STALE = 0xDEAD0;          /* no window */
 
 /* Output code pages the fake converts to; 0 is none (no console). */
 const unsigned OEM_US = 437, UTF8 = 65001;
@@ -78,7 +87,7 @@ struct State {
 	Console console = Console::Win9x; /* 8-bit only */
 	Title title;
 	int guardDepth = 0, guardMaxDepth = 0;
-	plat::WindowHandle consoleWindow = 0; /* found by the console's title */
+	plat::WindowHandle consoleWindow = 0; /* named by the system, found by the title */
 	/*
 	 * A classic console's caption is its title, with captionPrefix before it
 	 * during a selection (conhost's "Select ", ReactOS's "Selection - "), or
@@ -90,7 +99,7 @@ struct State {
 	bool captionLate = false;
 	plat::WindowHandle foreignWindow = 0;
 	std::string foreignCaption;
-	Host host = Host::Classic;
+	Host host = Host::NoEntry; /* as the 9x console above */
 	plat::WindowHandle standIn = 0x5100, terminalWindow = 0x7700; /* pseudo consoles */
 	plat::WindowHandle foreground = 0;
 	plat::MenuHandle systemMenu = 0;

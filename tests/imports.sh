@@ -20,7 +20,6 @@ KERNEL32.dll GetConsoleOutputCP both 95, NT 3.1: the page echoed values are show
 KERNEL32.dll GetConsoleTitleA both 95, NT 3.1
 KERNEL32.dll GetCurrentDirectoryA both 95, NT 3.1
 KERNEL32.dll GetDiskFreeSpaceA both 95, NT 3.1: the query where the 64-bit one is missing
-KERNEL32.dll GetLastError both 95, NT 3.1: a conversion refused for its flags is made without
 KERNEL32.dll GetModuleHandleA both 95, NT 3.1
 KERNEL32.dll GetProcAddress both 95, NT 3.1
 KERNEL32.dll GetVersionExA both 95, NT 3.5

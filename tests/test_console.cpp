@@ -7,37 +7,30 @@ using Calls = std::vector<std::string>;
 
 static const std::string TEMP = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
-TEST_F(Fake, DiscoverySetsTheTemporaryTitleWaitsFindsAndRestores)
+/* 95 to NT 4: save, temporary title, 50 ms, the window by it, title back. */
+TEST_F(Fake, DiscoveryByTitleSavesShowsFindsAndRestores)
 {
-	fake::state.console = fake::Console::Wine;
-	fake::state.title = "C:\\WINDOWS\\system32\\cmd.exe";
+	const std::string find = "FindWindowA((null)," + TEMP + ")";
+	fake::state.console = fake::Console::WinXP; /* NT 4: the wide entries */
+	fake::state.title = "C:\\WINNT\\system32\\cmd.exe";
 	fake::state.consoleWindow = 0x1A2B;
-
-	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
-	EXPECT_EQ(fake::state.calls,
-	          (Calls{"GetConsoleWindow()", "GetClassNameA(6699)", "GetAncestor(6699,1)",
-	                 "GetDesktopWindow()", "BeginTitleGuard()", "GetConsoleTitleW(512)",
-	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
-	                 "FindWindowA((null)," + TEMP + ")",
-	                 "SetConsoleTitleW(C:\\WINDOWS\\system32\\cmd.exe)", "EndTitleGuard()"}));
-	EXPECT_EQ(fake::state.guardDepth, 0);
-	EXPECT_EQ(fake::state.title, "C:\\WINDOWS\\system32\\cmd.exe");
-	EXPECT_EQ(std::string(temptitle), TEMP);
-}
-
-TEST_F(Fake, DiscoveryTakesTheEightBitPathWhereTheWideEntriesAreStubs)
-{
-	fake::state.console = fake::Console::Win9x;
-	fake::state.title = "C:\\WINDOWS\\COMMAND.COM";
-	fake::state.consoleWindow = 0x1A2B;
-
 	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
 	EXPECT_EQ(fake::state.calls,
 	          (Calls{"GetConsoleWindow()", "BeginTitleGuard()", "GetConsoleTitleW(512)",
-	                 "GetConsoleTitleW(24500)",
-	                 "GetConsoleTitleW(65537)", "GetConsoleTitleA(512)",
-	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
-	                 "FindWindowA((null)," + TEMP + ")",
+	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)", find,
+	                 "SetConsoleTitleW(C:\\WINNT\\system32\\cmd.exe)", "EndTitleGuard()"}));
+	EXPECT_EQ(fake::state.title, "C:\\WINNT\\system32\\cmd.exe");
+	EXPECT_EQ(std::string(temptitle), TEMP);
+
+	/* The 9x family's wide entries are stubs: the 8-bit ones save and restore. */
+	fake::Reset();
+	fake::state.title = "C:\\WINDOWS\\COMMAND.COM";
+	fake::state.consoleWindow = 0x1A2B;
+	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
+	EXPECT_EQ(fake::state.calls,
+	          (Calls{"GetConsoleWindow()", "BeginTitleGuard()", "GetConsoleTitleW(512)",
+	                 "GetConsoleTitleW(24500)", "GetConsoleTitleW(65537)",
+	                 "GetConsoleTitleA(512)", "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)", find,
 	                 "SetConsoleTitleA(C:\\WINDOWS\\COMMAND.COM)", "EndTitleGuard()"}));
 	EXPECT_EQ(fake::state.title, "C:\\WINDOWS\\COMMAND.COM");
 }
@@ -72,8 +65,7 @@ TEST_F(Fake, DiscoveryLeavesATitleTooLongToSaveAlone)
 		}
 	}
 	/* The longest title a console holds is used and put back where it can be read. */
-	for (fake::Console console : {fake::Console::Win9x, fake::Console::Win8,
-	                              fake::Console::Win10, fake::Console::Wine}) {
+	for (fake::Console console : {fake::Console::Win9x, fake::Console::Wine}) {
 		fake::state.console = console;
 		fake::state.title = std::string(65534, 'y') + "!";
 		EXPECT_EQ(FindConsoleHandle(), 99u) << fake::Name(console);
@@ -136,17 +128,6 @@ TEST_F(Fake, TitleOptionSetsTheRestOfTheArgument)
 	EXPECT_EQ(fake::Calls("SetConsoleTitleA").back(), "SetConsoleTitleA()");
 }
 
-TEST_F(Fake, EmptyTitleMakesLaterDiscoveriesGiveZero)
-{
-	fake::state.title = "cmd";
-	fake::state.consoleWindow = 42;
-	fake::state.systemMenu = 9;
-	EXPECT_EQ(RunOptions({"/t", "/c", "/x"}), "0");
-	EXPECT_EQ(fake::Calls("FindWindowA").size(), 0u);
-	EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(0,0)"}));
-	EXPECT_EQ(fake::Calls("DeleteMenu"), (Calls{"DeleteMenu(0,0xF060,0x0)"}));
-}
-
 TEST_F(Fake, CloseButtonRemovesCloseByCommandAndRedrawsTheFrame)
 {
 	fake::state.title = "cmd";
@@ -155,7 +136,7 @@ TEST_F(Fake, CloseButtonRemovesCloseByCommandAndRedrawsTheFrame)
 	EXPECT_EQ(Capture([] { DisableCloseButton(); }), "");
 	Calls tail(fake::state.calls.end() - 3, fake::state.calls.end());
 	EXPECT_EQ(tail, (Calls{"GetSystemMenu(42,0)", "DeleteMenu(1000,0xF060,0x0)",
-	                       "SetWindowPos(42,0,0,0,0,0,0x0027)"}));
+	                       "SetWindowPos(42,0,0,0,0,0,0x4027)"}));
 	EXPECT_EQ(fake::state.title, "cmd");
 }
 
@@ -165,21 +146,21 @@ TEST_F(Fake, CloseButtonWithNoConsoleWindowStillRunsEveryStepSilently)
 	fake::state.systemMenu = 0x3E8;
 	EXPECT_EQ(RunOptions({"/x", "/x"}), "");
 	EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(0,0)", "GetSystemMenu(0,0)"}));
-	EXPECT_EQ(fake::Calls("SetWindowPos").front(), "SetWindowPos(0,0,0,0,0,0,0x0027)");
+	EXPECT_EQ(fake::Calls("SetWindowPos").front(), "SetWindowPos(0,0,0,0,0,0,0x4027)");
 	EXPECT_EQ(fake::state.title, "cmd");
 }
 
 /*
- * On every kind of host, whatever the caption shows: what /c, /i's first
- * line, /x and /t /c give. A classic console's caption is not always its
- * title: a selection puts a prefix before it (conhost's "Select ", "Mark ",
- * "Scroll "; ReactOS's "Selection - ", "Mark - "), conhost sets it late when
- * busy, and another window may carry the temporary title above it. Where the
- * system names the console's window, that window is the answer; where it
- * names none (95 to NT 4), the title's answer stands, faults and all. Under a
- * pseudo console the title would reach the terminal's tab and the terminal's
- * window holds every tab, so no title is shown or set there, nothing is
- * asked by title, and /x touches no menu or window.
+ * On every kind of host, whatever the title and caption show: what /c, /i's
+ * first line, /x and /t /c give. Where the system names the console's window
+ * (2000 and later) that is the answer, the title is never touched, and
+ * nothing is asked by title: not even where it names no window, as a console
+ * started without one has. Under a pseudo console the terminal's window
+ * holds every tab, so /x touches no menu or window there. Where the system
+ * cannot name the window (95 to NT 4) the title's answer stands, with the
+ * limits of those systems: a selection's prefix before the title in the
+ * caption ("Select ", "Mark "), a caption that follows the title late, and
+ * another window carrying the temporary title above the console.
  */
 TEST_F(Fake, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
 {
@@ -194,28 +175,22 @@ TEST_F(Fake, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
 		bool other;         /* another window with the temporary title, above */
 		plat::WindowHandle window; /* what /c gives */
 	} kinds[] = {
-	    {Host::Classic, Console::Win10, "", false, false, OWN},
-	    {Host::Classic, Console::Win10, "Select ", false, false, OWN},
-	    {Host::Classic, Console::Win10, "Mark ", false, false, OWN},
-	    {Host::Classic, Console::Win10, "Scroll ", false, true, OWN},
-	    {Host::Classic, Console::Win10, "", true, false, OWN},
-	    {Host::Classic, Console::Win10, "", false, true, OWN},
-	    {Host::Classic, Console::WinXP, "Selection - ", false, false, OWN}, /* ReactOS */
-	    {Host::Classic, Console::WinXP, "Mark - ", false, true, OWN},
-	    {Host::Classic, Console::Wine, "", false, true, OWN},
+	    {Host::Classic, Console::Wine, "", false, false, OWN},
+	    {Host::Classic, Console::WinXP, "Select ", true, true, OWN},
 	    {Host::NoEntry, Console::Win9x, "", false, false, OWN},
 	    {Host::NoEntry, Console::Win9x, "Select ", false, false, 0},
 	    {Host::NoEntry, Console::Win9x, "", true, false, 0},
 	    {Host::NoEntry, Console::Win9x, "", false, true, OTHER},
 	    {Host::NoEntry, Console::WinXP, "Mark ", false, true, OTHER}, /* NT 4 */
-	    {Host::Terminal, Console::Win10, "", false, true, TERMINAL},
-	    {Host::Unowned, Console::Win10, "", false, true, 0},
+	    {Host::Terminal, Console::Wine, "", false, true, TERMINAL},
+	    {Host::Unowned, Console::Wine, "", false, true, 0},
 	    {Host::MessageOnly, Console::Wine, "", false, true, 0},
+	    {Host::NoWindow, Console::Wine, "", false, true, 0},
+	    {Host::Stale, Console::WinXP, "", false, true, 0},
 	};
 	for (const auto &k : kinds) {
 		SCOPED_TRACE(std::string(fake::Name(k.host)) + ", " + fake::Name(k.console) + ", \"" +
 		             k.prefix + "\"" + (k.late ? ", late" : "") + (k.other ? ", other" : ""));
-		bool pseudo = fake::IsPseudo(k.host);
 		fake::Reset();
 		fake::state.host = k.host;
 		fake::state.console = k.console;
@@ -227,31 +202,35 @@ TEST_F(Fake, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
 		fake::state.foreignCaption = TEMP;
 		fake::state.systemMenu = 0x3E8;
 		fake::state.title = "Work";
+		bool pseudo = fake::IsPseudo(k.host), entry = fake::HasEntry();
 		std::string n = std::to_string(k.window);
 
 		std::string head = n + "hwnd console=" + n + "\n";
 		EXPECT_EQ(RunOptions({"/c", "/i", "/x"}).substr(0, head.size()), head);
 		EXPECT_EQ(fake::Calls("GetConsoleWindow").size(), 3u); /* once per discovery */
 		EXPECT_EQ(fake::state.title, "Work");
-		if (pseudo) {
+		EXPECT_EQ(fake::Calls("SetConsoleTitleA(" + TEMP).size(), entry ? 0u : 3u);
+		if (entry) {
 			for (const char *call : {"BeginTitleGuard", "GetConsoleTitle", "SetConsoleTitle",
-			                         "Sleep", "FindWindowA", "GetSystemMenu", "DeleteMenu",
-			                         "SetWindowPos"})
+			                         "Sleep", "FindWindowA"})
 				EXPECT_TRUE(fake::Calls(call).empty()) << call;
-		} else {
-			/* The discovery runs as ever; /x acts on its answer alone. */
-			EXPECT_EQ(fake::Calls("SetConsoleTitleA(" + TEMP).size(), 3u);
-			EXPECT_EQ(fake::Calls("Sleep(50)").size(), 3u);
-			EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(" + n + ",0)"}));
-			EXPECT_EQ(fake::Calls("SetWindowPos"),
-			          (Calls{"SetWindowPos(" + n + ",0,0,0,0,0,0x0027)"}));
 		}
+		/* /x acts on the answer alone, or on nothing under a terminal. */
+		std::string menu = "GetSystemMenu(" + n + ",0)";
+		std::string frame = "SetWindowPos(" + n + ",0,0,0,0,0,0x4027)";
+		EXPECT_EQ(fake::Calls("GetSystemMenu"), pseudo ? Calls{} : Calls{menu});
+		EXPECT_EQ(fake::Calls("SetWindowPos"), pseudo ? Calls{} : Calls{frame});
 
-		/* The title plays no part under a pseudo console; emptied, it hides a classic one. */
+		/* Emptied, the title hides the window from the title discovery only. */
 		fake::state.calls.clear();
-		EXPECT_EQ(RunOptions({"/t", "/c", "/x"}), pseudo ? n : "0");
+		std::string shown = entry ? n : "0";
+		EXPECT_EQ(RunOptions({"/t", "/c", "/x"}), shown);
 		EXPECT_EQ(fake::state.title, "");
 		EXPECT_TRUE(fake::Calls("FindWindowA").empty());
-		EXPECT_EQ(fake::Calls("GetSystemMenu"), pseudo ? Calls{} : Calls{"GetSystemMenu(0,0)"});
+		EXPECT_EQ(fake::Calls("GetSystemMenu"),
+		          pseudo ? Calls{} : Calls{"GetSystemMenu(" + shown + ",0)"});
+		/* So does one too long to save. */
+		fake::state.title = std::string(70000, 'w');
+		EXPECT_EQ(RunOptions({"/c"}), shown);
 	}
 }

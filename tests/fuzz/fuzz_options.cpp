@@ -6,9 +6,10 @@
  * another window carries the temporary title, the output code page, and
  * whether the command line is also there as typed. Beyond the sanitizers it
  * checks what a user relies on: the console title ends as the last /t set it
- * (or as it was), every title guard taken is given back, a pseudo console is
- * never asked by title nor its terminal's menu touched, and where the system
- * names the console's window no other window's menu is touched.
+ * (or as it was), every title guard taken is given back, where the system
+ * has GetConsoleWindow nothing is asked by title and no temporary title is
+ * shown, a terminal's menu is never touched, and where the system names the
+ * console's window no other window's menu is touched.
  *
  * Input: 4 bytes of platform state, then the arguments separated by NULs.
  * Values far longer than a fuzzing input are covered by the unit tests.
@@ -42,7 +43,7 @@ static void
 Configure(const std::uint8_t *b)
 {
 	fake::Reset();
-	fake::state.console = fake::CONSOLES[b[2] / 8 % 6];
+	fake::state.console = fake::CONSOLES[b[2] / 8 % 3];
 	/* The 9x family holds 8-bit titles only. */
 	std::u16string pattern = fake::state.console == fake::Console::Win9x
 	                             ? u"user title \u00e9 "
@@ -69,7 +70,7 @@ Configure(const std::uint8_t *b)
 	fake::state.disks["C:\\"].bytesPerSector = 512;
 	fake::state.files.insert("font.ttf");
 	fake::state.hasWideArgs = (b[1] & 0x80) != 0;
-	fake::state.host = fake::HOSTS[b[3] / 32 % 5];
+	fake::state.host = fake::HOSTS[b[3] / 32 % 7];
 	fake::state.captionPrefix = PREFIXES[b[2] / 48 % 3];
 	fake::state.captionLate = (b[1] & 0x20) != 0;
 	fake::state.foreignWindow = (b[1] & 0x40) ? OTHER : 0;
@@ -124,16 +125,16 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 	if (!(fake::state.title == title.units) || fake::state.guardDepth != 0 ||
 	    fake::state.guardMaxDepth > 1)
 		std::abort();
-	/*
-	 * A pseudo console (none on the 9x family) is never asked by title, and
-	 * its terminal's menu is never touched.
-	 */
-	if (fake::IsPseudo(fake::state.host) && fake::state.console != fake::Console::Win9x &&
-	    !(fake::Calls("FindWindowA").empty() && fake::Calls("GetSystemMenu").empty()))
+	/* Where the system can name the window, the title plays no part. */
+	bool entry = fake::HasEntry();
+	if (entry && !(fake::Calls("FindWindowA").empty() && fake::Calls("Sleep").empty() &&
+	               fake::state.guardMaxDepth == 0))
+		std::abort();
+	/* A terminal's menu is never touched. */
+	if (entry && fake::IsPseudo(fake::state.host) && !fake::Calls("GetSystemMenu").empty())
 		std::abort();
 	/* The system names a classic console's own window: /x acts on it or on none. */
-	bool named = fake::state.host == fake::Host::Classic &&
-	             fake::state.console != fake::Console::Win9x && fake::state.consoleWindow != 0;
+	bool named = entry && fake::state.host == fake::Host::Classic && fake::state.consoleWindow != 0;
 	for (const std::string &call : fake::Calls("GetSystemMenu("))
 		if (named && call != "GetSystemMenu(0,0)" &&
 		    call != "GetSystemMenu(" + std::to_string(fake::state.consoleWindow) + ",0)")
