@@ -12,20 +12,30 @@
  *                       caption (GetWindowTextW) the same way, and the
  *                       title 8-bit, to FILE
  *   cd DIR              change the current directory
- *   run FILE CMDLINE    run CMDLINE with its standard output to FILE, then
- *                       write its exit status, its run time and the tick
- *                       count (GetTickCount) it ended at to FILE.status
+ *   run FILE CMDLINE    run CMDLINE with its standard output to FILE and its
+ *                       standard error to FILE.err, then write its exit
+ *                       status, its run time and the tick count
+ *                       (GetTickCount) it ended at to FILE.status
  *   wrun FILE CMDLINE   the same, CMDLINE in UTF-8 started as UTF-16, as
  *                       shells and Explorer start programs on NT
+ *   nwrun FILE CMDLINE  the same as run, in a console of its own without a
+ *                       window (CREATE_NO_WINDOW), as IDEs, CI agents and
+ *                       scheduled tasks start programs
+ *   watch FILE N CMDLINE
+ *                       run CMDLINE N times in turn, as run does, reading
+ *                       this console's title and its window's caption all
+ *                       the while; write to FILE.watch "reads=R" and then
+ *                       each title or caption seen that differs from the
+ *                       ones before the first run, as UTF-16 units in hex
  *   syscommand ID       send WM_SYSCOMMAND with ID to the console window
  *                       (65520 is Edit > Mark in the ReactOS live CD's
  *                       system menu)
  *   key VK              send WM_KEYDOWN and WM_KEYUP of virtual key VK to
  *                       the console window (27, Esc, ends a selection)
+ *   resetmenu           put the console window's default system menu back,
+ *                       Close included
  *   sleep MS            wait
  *   cp PAGE             set the console's output code page
- *   convert FILE TEXT   write TEXT, UTF-8, as the console's output code page
- *                       has it (what the program should echo) to FILE
  *   closewin READY      close the window whose handle the window probe wrote
  *                       to READY, and wait until it is gone
  *   verinfo FILE EXE    write EXE's version resource to FILE, as Explorer
@@ -45,7 +55,9 @@
  *                       that title, otherwise a path, for once it exists; then
  *                       write "sent=S status=N end=TICK" to FILE.status: S
  *                       is 1 if the event went out at that moment, N the
- *                       exit status, TICK the tick count it ended at
+ *                       exit status, TICK the tick count it ended at; and
+ *                       the caption just after a system command went out,
+ *                       as UTF-16 units in hex, to FILE.caption
  *
  * Writes SCRIPT.started before the first step, so that a harness can tell a
  * console that never ran the probe from a failing step. Exits 0 when every
@@ -85,6 +97,15 @@ Fail(const char *what, const char *arg)
  */
 static const DWORD TITLE_CAP = 24500;
 
+/* text as UTF-16 units in hex, appended at out + n; the new length. */
+static int
+Hex(char *out, int n, size_t size, const WCHAR *text)
+{
+	for (const WCHAR *w = text; *w != 0; w++)
+		n += std::snprintf(out + n, size - n, "%04x", (unsigned)*w);
+	return n;
+}
+
 static bool
 Probe(const char *path)
 {
@@ -111,11 +132,9 @@ Probe(const char *path)
 	                         (unsigned long)(ULONG_PTR)console,
 	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), closeState,
 	                         (unsigned long)(avail.QuadPart / 1024), n);
-	for (const WCHAR *w = wtitle; *w != 0; w++)
-		head += std::snprintf(out + head, sizeof out - head, "%04x", (unsigned)*w);
+	head = Hex(out, head, sizeof out, wtitle);
 	head += std::snprintf(out + head, sizeof out - head, "\ncaption=");
-	for (const WCHAR *w = caption; *w != 0; w++)
-		head += std::snprintf(out + head, sizeof out - head, "%04x", (unsigned)*w);
+	head = Hex(out, head, sizeof out, caption);
 	head += std::snprintf(out + head, sizeof out - head, "\ntitle=");
 	size_t kept = std::strlen(title); /* n may count what did not fit */
 	std::memcpy(out + head, title, kept);
@@ -157,14 +176,22 @@ SetTitleUtf8(const char *text)
 	return WidenUtf8(text) && SetConsoleTitleW(wtitle);
 }
 
-/* CMDLINE started with its standard output to OUTPATH, in the console. */
+static HANDLE
+Create(const char *path)
+{
+	SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+	return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+	                   FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+/* CMDLINE started with its standard output to OUTPATH, its errors to OUTPATH.err. */
 static bool
 Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORMATION *pi)
 {
-	SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-	HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-	                         FILE_ATTRIBUTE_NORMAL, nullptr);
-	if (out == INVALID_HANDLE_VALUE)
+	char errPath[MAX_PATH + 16];
+	std::snprintf(errPath, sizeof errPath, "%s.err", outPath);
+	HANDLE out = Create(outPath), err = Create(errPath);
+	if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE)
 		return false;
 	STARTUPINFOW si; /* the same layout as STARTUPINFOA */
 	std::memset(&si, 0, sizeof si);
@@ -172,7 +199,7 @@ Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORM
 	si.dwFlags = STARTF_USESTDHANDLES;
 	si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
 	si.hStdOutput = out;
-	si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+	si.hStdError = err;
 	BOOL ok;
 	if (wide)
 		ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE,
@@ -181,25 +208,8 @@ Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORM
 		ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
 		                    reinterpret_cast<STARTUPINFOA *>(&si), pi);
 	CloseHandle(out);
+	CloseHandle(err);
 	return ok;
-}
-
-/*
- * wtitle in the console's output code page, the page's default character for
- * what it lacks; UTF-8 and old systems take no flags.
- */
-static bool
-Convert(const char *outPath, const char *text)
-{
-	static char out[sizeof wtitle * 2];
-	if (!WidenUtf8(text))
-		return false;
-	UINT page = GetConsoleOutputCP();
-	int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, wtitle, -1, out, sizeof out,
-	                            nullptr, nullptr);
-	if (n == 0 && GetLastError() == ERROR_INVALID_FLAGS)
-		n = WideCharToMultiByte(page, 0, wtitle, -1, out, sizeof out, nullptr, nullptr);
-	return n > 0 && WriteFileBytes(outPath, out, n - 1);
 }
 
 static bool
@@ -234,11 +244,11 @@ WriteStatus(const char *outPath, const char *format, ...)
 }
 
 static bool
-Run(const char *outPath, char *cmdline, bool wide)
+Run(const char *outPath, char *cmdline, bool wide, DWORD flags)
 {
 	PROCESS_INFORMATION pi;
 	DWORD start = GetTickCount();
-	if (!Start(outPath, cmdline, wide, 0, &pi))
+	if (!Start(outPath, cmdline, wide, flags, &pi))
 		return false;
 	WaitForSingleObject(pi.hProcess, INFINITE);
 	DWORD status = 0;
@@ -335,7 +345,7 @@ static bool
 Due(const char *when)
 {
 	if (std::strcmp(when, "title") == 0)
-		return GetConsoleTitleA(title, sizeof title) != 0 && std::strcmp(title, TEMP_TITLE) == 0;
+		return GetConsoleTitleA(title, TITLE_CAP) != 0 && std::strcmp(title, TEMP_TITLE) == 0;
 	if (std::strcmp(when, "caption") == 0)
 		return GetWindowTextA(GetConsoleWindow(), title, sizeof title) != 0 &&
 		       std::strcmp(title, TEMP_TITLE) == 0;
@@ -355,12 +365,13 @@ Interrupt(const char *outPath, const char *event, const char *when, char *cmdlin
 
 	bool sent = false;
 	DWORD start = GetTickCount();
+	caption[0] = 0;
 	while (GetTickCount() - start < 20000 &&
 	       WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
 		if (Due(when)) {
-			if (command != 0)
-				sent = SendToConsole(WM_SYSCOMMAND, command, 0);
-			else
+			if (command != 0 && (sent = SendToConsole(WM_SYSCOMMAND, command, 0)))
+				GetWindowTextW(GetConsoleWindow(), caption, sizeof caption / sizeof *caption);
+			else if (command == 0)
 				sent = GenerateConsoleCtrlEvent(brk ? CTRL_BREAK_EVENT : CTRL_C_EVENT,
 				                                brk ? pi.dwProcessId : 0) != 0;
 			break;
@@ -373,7 +384,65 @@ Interrupt(const char *outPath, const char *event, const char *when, char *cmdlin
 	CloseHandle(pi.hProcess);
 	Sleep(100);
 	SetConsoleCtrlHandler(nullptr, FALSE);
-	return WriteStatus(outPath, "sent=%d status=%lu end=%lu\n", sent ? 1 : 0, status, end);
+	static char hex[4 * (sizeof caption / sizeof *caption)];
+	char captionPath[MAX_PATH + 16];
+	std::snprintf(captionPath, sizeof captionPath, "%s.caption", outPath);
+	return WriteFileBytes(captionPath, hex, Hex(hex, 0, sizeof hex, caption)) &&
+	       WriteStatus(outPath, "sent=%d status=%lu end=%lu\n", sent ? 1 : 0, status, end);
+}
+
+/* Up to 16 titles and captions, each a line of hex, after the first two. */
+static char seen[16][4 * 4096 + 2];
+static int seenCount;
+
+static void
+Saw(const WCHAR *text)
+{
+	char line[sizeof *seen];
+	int n = Hex(line, 0, sizeof line - 1, text);
+	line[n++] = '\n';
+	line[n] = 0;
+	for (int i = 0; i < seenCount; i++)
+		if (std::strcmp(seen[i], line) == 0)
+			return;
+	if (seenCount < 16)
+		std::strcpy(seen[seenCount++], line);
+}
+
+static bool
+Watch(const char *outPath, unsigned count, char *cmdline)
+{
+	static WCHAR now[4096];
+	HWND window = GetConsoleWindow();
+	GetConsoleTitleW(now, sizeof now / sizeof *now);
+	Saw(now);
+	GetWindowTextW(window, now, sizeof now / sizeof *now);
+	Saw(now);
+	int before = seenCount;
+	unsigned long reads = 0;
+	for (unsigned i = 0; i < count; i++) {
+		PROCESS_INFORMATION pi;
+		if (!Start(outPath, cmdline, false, 0, &pi))
+			return false;
+		do {
+			now[0] = 0;
+			GetConsoleTitleW(now, sizeof now / sizeof *now);
+			Saw(now);
+			now[0] = 0;
+			GetWindowTextW(window, now, sizeof now / sizeof *now);
+			Saw(now);
+			reads++;
+		} while (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT);
+		CloseHandle(pi.hThread);
+		CloseHandle(pi.hProcess);
+	}
+	static char out[sizeof seen + 32];
+	int n = std::snprintf(out, sizeof out, "reads=%lu\n", reads);
+	for (int i = before; i < seenCount; i++)
+		n += std::snprintf(out + n, sizeof out - n, "%s", seen[i]);
+	char path[MAX_PATH + 16];
+	std::snprintf(path, sizeof path, "%s.watch", outPath);
+	return WriteFileBytes(path, out, n);
 }
 
 /* Ends text at its first space; what follows it, or nullptr. */
@@ -428,8 +497,17 @@ main(int argc, char **argv)
 			char *cmdline = Split(arg);
 			if (cmdline == nullptr)
 				return Fail("run needs a command line", arg);
-			if (!Run(arg, cmdline, line[0] == 'w'))
+			if (!Run(arg, cmdline, line[0] == 'w', 0))
 				return Fail("run", cmdline);
+		} else if (std::strcmp(line, "nwrun") == 0) {
+			char *cmdline = Split(arg);
+			if (cmdline == nullptr || !Run(arg, cmdline, false, CREATE_NO_WINDOW))
+				return Fail("nwrun", arg);
+		} else if (std::strcmp(line, "watch") == 0) {
+			char *count = Split(arg);
+			char *cmdline = count != nullptr ? Split(count) : nullptr;
+			if (cmdline == nullptr || !Watch(arg, std::strtoul(count, nullptr, 10), cmdline))
+				return Fail("watch", arg);
 		} else if (std::strcmp(line, "interrupt") == 0) {
 			char *event = Split(arg);
 			char *when = event != nullptr ? Split(event) : nullptr;
@@ -460,6 +538,8 @@ main(int argc, char **argv)
 		} else if (std::strcmp(line, "syscommand") == 0) {
 			if (!SendToConsole(WM_SYSCOMMAND, std::strtoul(arg, nullptr, 10), 0))
 				return Fail("syscommand", arg);
+		} else if (std::strcmp(line, "resetmenu") == 0) {
+			GetSystemMenu(GetConsoleWindow(), TRUE);
 		} else if (std::strcmp(line, "key") == 0) {
 			if (!Key(std::strtoul(arg, nullptr, 10)))
 				return Fail("key", arg);
@@ -468,10 +548,6 @@ main(int argc, char **argv)
 		} else if (std::strcmp(line, "cp") == 0) {
 			if (!SetConsoleOutputCP(std::strtoul(arg, nullptr, 10)))
 				return Fail("cp", arg);
-		} else if (std::strcmp(line, "convert") == 0) {
-			char *text = Split(arg);
-			if (text == nullptr || !Convert(arg, text))
-				return Fail("convert", arg);
 		} else if (std::strcmp(line, "closewin") == 0) {
 			if (!CloseWindow(arg))
 				return Fail("closewin", arg);

@@ -1,17 +1,20 @@
 /*
  * An ordinary top-level window that logs every WM_FONTCHANGE it receives.
  *
- *   window_probe LOG READY [hang | slow MS | caption TEXT]
+ *   window_probe LOG READY [hang | slow MS | caption TEXT [hang]]
  *
- * Creates the window, writes its handle to READY, then pumps messages,
- * appending one line "WM_FONTCHANGE TICK" to LOG per WM_FONTCHANGE, TICK
- * being GetTickCount's (one clock for every process of a Wine session).
+ * Creates the window, writes its handle to READY (whole once it exists),
+ * then pumps messages, appending one line "WM_FONTCHANGE TICK" to LOG per
+ * WM_FONTCHANGE, TICK being GetTickCount's (one clock for every process of
+ * a Wine session).
  * With "hang" it stops pumping once READY is written, as a hung application
  * does. With "slow" it takes MS milliseconds to answer each WM_FONTCHANGE,
  * then appends "returned TICK" just before it does. With "caption" the
- * window is captioned TEXT and stays above all others (topmost), and it
- * appends "close STATE TICK" whenever the state of Close in its own system
- * menu changes, the first one at once (GetMenuState: -1 once Close is gone).
+ * window is captioned TEXT and stays above all others (topmost); it appends
+ * "frame TICK" whenever another program changes its frame (SetWindowPos
+ * with SWP_FRAMECHANGED), and "close STATE TICK" with the state of Close in
+ * its own system menu (GetMenuState: -1 once Close is gone) at its start
+ * and again on WM_CLOSE, after every message sent or posted before it.
  * Ends on WM_CLOSE or when killed.
  */
 #include <windows.h>
@@ -22,8 +25,7 @@
 
 static const char *logPath;
 static DWORD answerDelay;
-static bool watchClose;
-static int closeState = 1; /* no state GetMenuState gives */
+static bool captioned, ready;
 
 static void
 Log(const char *what)
@@ -38,13 +40,10 @@ Log(const char *what)
 static void
 LogClose(HWND window)
 {
-	int state = (int)GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND);
-	if (state != closeState) {
-		char line[32];
-		std::snprintf(line, sizeof line, "close %d", state);
-		Log(line);
-		closeState = state;
-	}
+	char line[32];
+	std::snprintf(line, sizeof line, "close %d",
+	              (int)GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND));
+	Log(line);
 }
 
 static LRESULT CALLBACK
@@ -58,10 +57,11 @@ WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 		}
 		return 0;
 	}
-	if (message == WM_TIMER && watchClose) {
+	if (message == WM_WINDOWPOSCHANGING && captioned && ready &&
+	    (((WINDOWPOS *)lParam)->flags & SWP_FRAMECHANGED))
+		Log("frame");
+	if (message == WM_CLOSE && captioned)
 		LogClose(window);
-		return 0;
-	}
 	if (message == WM_DESTROY) {
 		PostQuitMessage(0);
 		return 0;
@@ -75,10 +75,11 @@ main(int argc, char **argv)
 	if (argc < 3)
 		return 2;
 	logPath = argv[1];
-	bool hang = argc > 3 && std::strcmp(argv[3], "hang") == 0;
+	captioned = argc > 4 && std::strcmp(argv[3], "caption") == 0;
+	bool hang = (argc > 3 && std::strcmp(argv[3], "hang") == 0) ||
+	            (captioned && argc > 5 && std::strcmp(argv[5], "hang") == 0);
 	if (argc > 4 && std::strcmp(argv[3], "slow") == 0)
 		answerDelay = std::strtoul(argv[4], nullptr, 10);
-	watchClose = argc > 4 && std::strcmp(argv[3], "caption") == 0;
 
 	WNDCLASSA wc;
 	std::memset(&wc, 0, sizeof wc);
@@ -87,27 +88,30 @@ main(int argc, char **argv)
 	wc.lpszClassName = "OstrivelWindowProbe";
 	if (!RegisterClassA(&wc))
 		return 3;
-	HWND window = CreateWindowExA(watchClose ? WS_EX_TOPMOST : 0, "OstrivelWindowProbe",
-	                              watchClose ? argv[4] : "Window probe", WS_OVERLAPPEDWINDOW,
+	HWND window = CreateWindowExA(captioned ? WS_EX_TOPMOST : 0, "OstrivelWindowProbe",
+	                              captioned ? argv[4] : "Window probe", WS_OVERLAPPEDWINDOW,
 	                              10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
 	if (window == nullptr)
 		return 4;
 	ShowWindow(window, SW_SHOWNOACTIVATE);
-	if (watchClose) {
+	if (captioned)
 		LogClose(window);
-		SetTimer(window, 1, 20, nullptr);
-	}
 
 	/* Settle the messages creation sends before saying ready. */
 	MSG msg;
 	while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
 		DispatchMessageA(&msg);
 
-	FILE *ready = std::fopen(argv[2], "wb");
-	if (ready == nullptr)
+	/* Whole once it exists: written aside, then renamed. */
+	char part[MAX_PATH + 8];
+	std::snprintf(part, sizeof part, "%s.part", argv[2]);
+	FILE *f = std::fopen(part, "wb");
+	if (f == nullptr)
 		return 5;
-	std::fprintf(ready, "%lu\n", (unsigned long)(ULONG_PTR)window);
-	std::fclose(ready);
+	std::fprintf(f, "%lu\n", (unsigned long)(ULONG_PTR)window);
+	if (std::fclose(f) != 0 || !MoveFileA(part, argv[2]))
+		return 5;
+	ready = true;
 
 	if (hang) {
 		Sleep(INFINITE);
