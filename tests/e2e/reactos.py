@@ -3,7 +3,10 @@
 of its own (kernel, console server, kernel32, user32), booted from its live
 CD in QEMU:
 
-    reactos.py WORK_DIR SHARED_DIR OSTRIVEL CONSOLE_PROBE WINDOW_PROBE
+    reactos.py WORK_DIR SHARED_DIR OSTRIVEL NOENTRY CONSOLE_PROBE WINDOW_PROBE
+
+NOENTRY is the test build that finds the console's window by the title, as
+on 95 to NT 4; some cases run it too.
 
 The live CD runs C:\\run.cmd from the first disk at logon. Where the Wine
 harness drives a console step by step, here one script of the console probe
@@ -23,11 +26,15 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cases  # noqa: E402
-from cases import REFRESH, TEMP_TITLE, UNICODE_TITLE, USAGE, check, ok  # noqa: E402
+from cases import REFRESH, TEMP_TITLE, UNICODE_TITLE, USAGE, check, number, ok  # noqa: E402
 
-BOOT_LIMIT = 240  # seconds from QEMU's start to the last result
+# Seconds from QEMU's start to the last result, and to the boot loader's
+# first output (about 60 s and 5 s on an idle machine), for a loaded one.
+BOOT_LIMIT = 600
+LOADER_LIMIT = 120
 PORT = b"\\\\.\\COM2"
 SCRIPT = b"C:\\steps"
+PROGRAM, NOENTRY = b"C:\\ostrivel.exe", b"C:\\noentry.exe"
 
 
 def die(message):
@@ -105,10 +112,12 @@ def boot(work, iso, disk, last):
             except OSError:
                 mon = None
                 time.sleep(0.1)
-        # With a partitioned disk the CD's boot sector waits for a key.
-        for _ in range(12):
-            if mon is not None:
-                mon.sendall(b"sendkey ret\n")
+        # With a partitioned disk the CD's boot sector waits for a key: sent
+        # until the boot loader it starts writes to COM1.
+        while mon is not None and time.monotonic() - start < LOADER_LIMIT:
+            if os.path.exists(com1) and os.path.getsize(com1) > 0:
+                break
+            mon.sendall(b"sendkey ret\n")
             time.sleep(0.5)
         data = b""
         while qemu.poll() is None and time.monotonic() - start < BOOT_LIMIT:
@@ -178,12 +187,12 @@ class Batch:
         self.runs = 0
         self.plan = []
         self.files = {}  # more files for the disk
-        self.converted = 0
 
     def send(self, path):
         self.steps.append(b"send " + PORT + b" " + path)
 
-    def run(self, args, title=None, before=(), cwd=None, command=None, wide=False):
+    def run(self, args, title=None, before=(), cwd=None, command=None, wide=False,
+            exe=PROGRAM):
         self.runs += 1
         tag = b"C:\\r\\%d" % self.runs
         if title is not None:
@@ -192,28 +201,17 @@ class Batch:
             self.steps.append(b"cd " + cwd)
         self.steps += list(before)
         if wide:
-            command = subprocess.list2cmdline(["C:\\ostrivel.exe"] + args).encode()
+            command = subprocess.list2cmdline([exe.decode()] + args).encode()
         elif command is None:
-            command = b"C:\\ostrivel.exe" + (b" " + cases.cmdline(args) if args else b"")
+            command = exe + (b" " + cases.cmdline(args) if args else b"")
         self.steps += [b"probe " + tag + b".b",
                        (b"wrun " if wide else b"run ") + tag + b".o " + command,
                        b"probe " + tag + b".a"]
         if cwd is not None:
             self.steps.append(b"cd C:\\")
-        for suffix in (b".b", b".o", b".o.status", b".a"):
+        for suffix in (b".b", b".o", b".o.status", b".o.err", b".a"):
             self.send(tag + suffix)
         return tag
-
-    def shown(self, texts, page=None):
-        """Steps for run's BEFORE that have the probe convert TEXTS to the
-        console's output code page (set to PAGE when given), as cases.as_shown
-        does, and the files it writes them to: send them after the run."""
-        steps, names = [b"cp %d" % page] if page else [], []
-        for text in texts:
-            self.converted += 1
-            names.append(b"C:\\r\\s%d" % self.converted)
-            steps.append(b"convert " + names[-1] + b" " + text.encode())
-        return steps, names
 
     def case(self, f, *tags):
         self.plan.append((f, tags))
@@ -226,14 +224,11 @@ class Batch:
                     values.append(got[t])
                     continue
                 code, elapsed = got[t + b".o.status"].split()[:2]
+                check(f"{t.decode()}: nothing on standard error", got[t + b".o.err"], b"")
                 values.append({"out": got[t + b".o"], "status": int(code), "ms": int(elapsed),
                                "before": cases.parse_probe(got[t + b".b"]),
                                "after": cases.parse_probe(got[t + b".a"])})
             f(*values)
-
-
-def number(r):
-    return str(r["before"]["console"]).encode()
 
 
 def plan(b):
@@ -263,21 +258,22 @@ def plan(b):
     b.case(lambda r: (check('/t"Some Title" sets the title', r["after"]["title"], b"Some Title"),
                       check('/t"Some Title" is silent', r["out"], b"")),
            b.run(b'/t"Some Title"', title=b"old"))
-    b.case(lambda r: (check("/t then /c prints 0", r["out"], b"0"),
+    b.case(lambda r: (check("/t then /c", r["out"], number(r)),
                       check("/t empties the title", r["after"]["title"], b"")),
            b.run(["/t", "/c"], title=b"old"))
 
-    def unicode(r, title):
+    def unicode(r, title, noentry):
         units = cases.utf16_units(title)
-        check(f"{units}-unit title: set", cases.utf16_units(r["before"]["wtitle"]), units)
-        check(f"{units}-unit title: kept", r["after"]["wtitle"], title)
+        label = f"{'title discovery: ' if noentry else ''}{units}-unit title"
+        check(f"{label}: set", cases.utf16_units(r["before"]["wtitle"]), units)
+        check(f"{label}: kept", r["after"]["wtitle"], title)
         # 24 500 units is the largest read this console answers; a title of
-        # 24 499 fills it, may be cut, and so is left alone.
-        check(f"{units}-unit title: console number", r["out"],
-              number(r) if units <= 24498 else b"0")
+        # 24 499 fills it, may be cut, and so the title discovery leaves it.
+        check(f"{label}: console number", r["out"],
+              number(r) if units <= 24498 or not noentry else b"0")
     for title in [UNICODE_TITLE] + [cases.unicode_title(n) for n in
-                                    (255, 256, 510, 511, 512, 513, 12249, 12250, 24498, 24499)]:
-        b.case(lambda r, title=title: unicode(r, title),
+                                    (255, 256, 510, 511, 512, 513, 24498, 24499)]:
+        b.case(lambda r, title=title: unicode(r, title, False),
                b.run(["/c"], before=[b"utitle " + title.encode()]))
 
     def info(r):
@@ -297,37 +293,49 @@ def plan(b):
         sys.stdout.write("/i printed:\n" + r["out"].decode("latin-1").replace("\r\n", "\n"))
     b.case(info, b.run(["/i"], title=b"info"))
 
-    # With no title there is no window to act on; then Close goes, once, from
-    # the console's window though another window with the temporary title
-    # lies above it (a copy killed while its title showed, any program),
-    # which keeps its own Close and is never the answer.
-    def close(r, args, title, before, after, out):
-        check(f"{args}: Close before", r["before"]["close"], before)
+    # Close goes from the console's window, whatever its title; the system
+    # menu is put back after each case. Another window with the temporary
+    # title above the console (a copy killed while its title showed, any
+    # program) is never the answer, and keeps its own Close, as it reads it
+    # when it closes, after all that was sent to it.
+    def close(r, args, title, out, after=-1):
+        check(f"{args}: Close before", r["before"]["close"], 4096)
         check(f"{args}: Close after", r["after"]["close"], after)
         check(f"{args}: title after", r["after"]["title"], title)
         check(f"{args}: output", r["out"], out)
-        print(f"{args}: Close reads {r['before']['close']} before, {r['after']['close']} after")
-    r = b.run(["/t", "/x"], title=b"old")
-    b.case(lambda r: close(r, ["/t", "/x"], b"", 4096, 4096, b""), r)
+    for args, title in ((["/t", "/x"], b""), (["/x", "/x", "/c"], b"Keep me")):
+        r = b.run(args, title=b"Keep me")
+        b.steps.append(b"resetmenu")
+        b.case(lambda r, args=args, title=title: close(
+            r, args, title, number(r) if args[-1] == "/c" else b""), r)
 
-    b.steps += [b"run C:\\r\\other.o cmd.exe /c start /b C:\\window.exe C:\\r\\o.log "
-                b"C:\\r\\o.rdy caption " + TEMP_TITLE, b"waitfile C:\\r\\o.rdy"]
+    def other_window(tag):
+        """Steps that start a window probe captioned with the temporary title."""
+        b.steps += [b"run C:\\r\\%s.o cmd.exe /c start /b C:\\window.exe C:\\r\\%s.log "
+                    b"C:\\r\\%s.rdy caption " % (tag, tag, tag) + TEMP_TITLE,
+                    b"waitfile C:\\r\\%s.rdy" % tag]
+        b.send(b"C:\\r\\%s.rdy" % tag)
+        return b"C:\\r\\%s.rdy" % tag
+
+    def closed(tag):
+        """Steps that close it, and what its log will say."""
+        b.steps.append(b"closewin C:\\r\\%s.rdy" % tag)
+        b.send(b"C:\\r\\%s.log" % tag)
+        return b"C:\\r\\%s.log" % tag
+
+    def states(log):
+        return [int(line.split()[1]) for line in log.splitlines() if line.startswith(b"close ")]
+
+    other_window(b"o")
     b.case(lambda r: check("other window above: /c", r["out"], number(r)),
            b.run(["/c"], title=b"Covered"))
     b.case(lambda r: check("other window above: /i's console line", r["out"].split(b"\r\n")[0],
                            b"hwnd console=" + number(r)), b.run(["/i"], title=b"Covered"))
-    r = b.run(["/x"], title=b"Keep me")
-    b.steps += [b"sleep 200", b"closewin C:\\r\\o.rdy"]  # it looks at its menu every 20 ms
-    b.send(b"C:\\r\\o.log")
-
-    def covered_close(r, log):
-        close(r, ["/x"], b"Keep me", 4096, -1, b"")
-        states = [int(line.split()[1]) for line in log.splitlines() if line.startswith(b"close ")]
-        check("other window above: it keeps its Close", states, [4096])
-    b.case(covered_close, r, b"C:\\r\\o.log")
-
-    r = b.run(["/x", "/x", "/c"], title=b"Keep me too")
-    b.case(lambda r: close(r, ["/x", "/x", "/c"], b"Keep me too", -1, -1, number(r)), r)
+    r = b.run(["/x"], title=b"Covered")
+    b.steps.append(b"resetmenu")
+    b.case(lambda r, log: (close(r, ["/x"], b"Covered", b""),
+                           check("other window above: its Close", states(log), [4096, 4096])),
+           r, closed(b"o"))
 
     # Nothing is expanded: "-*.dat" would be the file -q.dat, "/?" and "/t*"
     # a one-letter name in the root. This runtime matches the file C:\\T, not
@@ -377,52 +385,106 @@ def plan(b):
             check(f"UTF-16 command line: /t{text!r}", r["after"]["wtitle"], text),
             check(f"UTF-16 command line: /t{text!r} /c finds the console", r["out"],
                   number(r))), b.run(["/t" + text, "/c"], title=b"old", wide=True))
+    # Looked up as typed, echoed in the console's page, 437 (from its
+    # published table: no Cyrillic, CJK, "\u0141" or "\u017a"; "\u00e9" is
+    # 0x82, "\u00f3" 0xA2).
     font = "\u0448\u0440\u0438\u0444\u0442 \u65e5\u672c.ttf"
     b.files[font] = b"\0\1\0\0"
-    for name, exists in ((font, 1), ("\u043d\u0435\u0442 \u65e5\u672c.ttf", 0)):
-        steps, files = b.shown(["C:\\" + name])
-        r = b.run(["/rC:\\" + name], wide=True, before=steps)
-        b.send(files[0])
-        b.case(lambda r, shown, name=name, exists=exists: check(
-            f"/r {name!r} typed", r["out"], cases.font_report(shown, exists)), r, files[0])
+    for name, shown, exists in ((font, b"C:\\????? ??.ttf", 1),
+                                ("\u043d\u0435\u0442 \u65e5\u672c.ttf", b"C:\\??? ??.ttf", 0)):
+        b.case(lambda r, name=name, shown=shown, exists=exists: check(
+            f"/r {name!r} typed", r["out"], cases.font_report(shown, exists)),
+            b.run(["/rC:\\" + name], wide=True, before=[b"cp 437"]))
+    b.case(lambda r: check("echoes in code page 437", r["out"], cases.font_report(
+        b"C:\\nothere\\caf\x82 ?\xa2d?.ttf", 0) + b"unknown option /\x82\r\n"),
+        b.run(["/rC:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a.ttf", "/\u00e9"], title=b"echo",
+              wide=True, before=[b"cp 437"]))
 
-    # Echoed as typed, in the console's output code page.
-    value, option = "C:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a.ttf", "/\u00e9"
-    steps, files = b.shown([value, option])
-    r = b.run(["/r" + value, option], title=b"echo", wide=True, before=steps)
-    for f in files:
-        b.send(f)
+    # During a selection, which puts "Mark - " before the title in the
+    # caption, the console's window all the same. Mark is 65520 in this
+    # system menu; Esc ends the selection.
+    b.steps += [b"title Marked", b"syscommand 65520"]
+    r = b.run(["/c"])
+    b.steps.append(b"key 27")
+    b.case(lambda r: (check("Mark: the caption /c ran under", r["before"]["caption"],
+                            "Mark - Marked"),
+                      check("/c during Mark", r["out"], number(r))), r)
 
-    def echoes(r, path, echoed):
-        print(f"echoed in the console's page: {path!r}, {echoed!r}")
-        check("echoes in the console's output code page", r["out"],
-              cases.font_report(path, 0) + b"unknown option " + echoed + b"\r\n")
-    b.case(echoes, r, *files)
+    # The build without GetConsoleWindow finds the window by the title, as on
+    # 95 to NT 4: titles come back, and the window is found where the title
+    # can be saved.
+    def titled(r, title):
+        check(f"title discovery, {title[:20]!r}: console number", r["out"], number(r))
+        check(f"title discovery, {title[:20]!r}: title kept", r["after"]["title"], title)
+    b.case(lambda r: titled(r, b"Caf\xe9 \"q\" %s &|<>"),
+           b.run(["/c"], title=b"Caf\xe9 \"q\" %s &|<>", exe=NOENTRY))
+    for title in (UNICODE_TITLE, cases.unicode_title(24498), cases.unicode_title(24499)):
+        b.case(lambda r, title=title: unicode(r, title, True),
+               b.run(["/c"], before=[b"utitle " + title.encode()], exe=NOENTRY))
+    b.case(lambda r: check("title discovery: /t then /c", r["out"], b"0"),
+           b.run(["/t", "/c"], title=b"old", exe=NOENTRY))
+    r = b.run(["/x", "/c"], title=b"Keep me", exe=NOENTRY)
+    b.steps.append(b"resetmenu")
+    b.case(lambda r: close(r, ["title discovery: /x /c"], b"Keep me", number(r)), r)
 
-    # The console writes "Mark - " and the title to the caption only as a
-    # selection starts; a title set later shows bare. So Mark (65520 in this
-    # system menu) is chosen again, as a user might, while the caption shows
-    # the temporary title. Esc ends the selection, which pauses output.
+    # Its limits: another window with the temporary title above the console
+    # is taken for it, and loses its Close to /x.
+    ready = other_window(b"n")
+    b.case(lambda r, handle: check("title discovery, other window above: /c", r["out"],
+                                   handle.strip()),
+           b.run(["/c"], title=b"Covered", exe=NOENTRY), ready)
+    r = b.run(["/x"], title=b"Covered", exe=NOENTRY)
+    b.steps.append(b"resetmenu")
+    b.case(lambda r, log: (
+        close(r, ["title discovery, other window above: /x"], b"Covered", b"", 4096),
+        check("title discovery, other window above: its Close", states(log), [4096, -1])),
+        r, closed(b"n"))
+
+    # A selection begun while the temporary title shows puts "Mark - " before
+    # it in the caption, and the title finds no window. (ReactOS writes the
+    # prefix only as a selection starts; a title set during one shows bare.)
     tag = b"C:\\r\\mark"
-    paths = [tag + s for s in (b".b", b".o", b".o.status", b".a")]
-    b.steps += [b"title Marked", b"syscommand 65520", b"probe " + paths[0],
-                b"interrupt " + paths[1] + b" 65520 caption C:\\ostrivel.exe /c",
-                b"probe " + paths[3], b"key 27"]
+    paths = [tag + s for s in (b".b", b".o", b".o.status", b".o.caption", b".a")]
+    b.steps += [b"title Marked", b"probe " + paths[0],
+                b"interrupt " + paths[1] + b" 65520 caption " + NOENTRY + b" /c",
+                b"probe " + paths[-1], b"key 27"]
     for path in paths:
         b.send(path)
 
-    def mark(before, out, status, after):
-        before, after = cases.parse_probe(before), cases.parse_probe(after)
-        check("Mark: caption", before["caption"], "Mark - Marked")
-        check("/c during Mark: console number", out, str(before["console"]).encode())
-        check("/c during Mark: title restored", after["title"], b"Marked")
-        print("/c during Mark: " + status.decode().strip())
+    def mark(before, out, status, caption, after):
+        after = cases.parse_probe(after)
+        seen = bytes.fromhex(caption.decode()).decode("utf-16-be")
+        print("/c during Mark: " + status.decode().strip() + f", caption {seen!r}")
+        check("title discovery: Mark chosen while the caption showed the temporary title",
+              seen, "Mark - " + TEMP_TITLE.decode())
+        check("title discovery, /c during Mark", out, b"0")
+        check("title discovery, /c during Mark: title restored", after["title"], b"Marked")
     b.case(mark, *paths)
+
+    # Ctrl+Break (to the program's own group, not to cmd, which would ask
+    # whether to end the batch file) while the temporary title shows: the
+    # title is back first.
+    for i in range(3):
+        tag = b"C:\\r\\break%d" % i
+        b.steps += [b"title User title %d" % i,
+                    b"interrupt " + tag + b" break title " + NOENTRY + b" /c" * 40,
+                    b"probe " + tag + b".a"]
+        for suffix in (b"", b".status", b".a"):
+            b.send(tag + suffix)
+
+        def interrupted(out, status, after, i=i):
+            after = cases.parse_probe(after)
+            check(f"Ctrl+Break {i}: sent while the temporary title showed",
+                  status.split()[0], b"sent=1")
+            check(f"Ctrl+Break {i}: title back", after["title"], b"User title %d" % i)
+            ok(f"Ctrl+Break {i}: ended before its last discovery",
+               len(out) < 40 * len(number({"before": after})), out[:80])
+        b.case(interrupted, tag, tag + b".status", tag + b".a")
 
 
 def main():
-    if len(sys.argv) != 6:
-        die("usage: reactos.py WORK_DIR SHARED_DIR OSTRIVEL CONSOLE_PROBE WINDOW_PROBE")
+    if len(sys.argv) != 7:
+        die("usage: reactos.py WORK_DIR SHARED_DIR OSTRIVEL NOENTRY CONSOLE_PROBE WINDOW_PROBE")
     work, shared = sys.argv[1], sys.argv[2]
     if not os.path.isdir(shared):
         die(f"{shared} is missing: the clone needs a copy of shared/ beside it")
@@ -444,7 +506,8 @@ def main():
                    b"C:\\probe.exe C:\\last\r\n",
         "steps": b"\n".join(b.steps) + b"\n",
         "last": b"send " + PORT + b" " + last + b"\n",
-        "ostrivel.exe": sys.argv[3], "probe.exe": sys.argv[4], "window.exe": sys.argv[5],
+        "ostrivel.exe": sys.argv[3], "noentry.exe": sys.argv[4], "probe.exe": sys.argv[5],
+        "window.exe": sys.argv[6],
         "font.ttf": b"\0\1\0\0", "g/-q.dat": b"", "g/a1.txt": b"", "T": b"", **b.files},
         ["r", "g", "X"])
     got = records(boot(work, iso, disk, last + b" "))

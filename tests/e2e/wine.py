@@ -12,6 +12,7 @@ a test run can share one across many cases:
 Cases use Session(STATE_DIR).console(steps) to run a script of the console
 probe in a new console window (wineconsole) and read what it left behind.
 """
+import errno
 import os
 import shutil
 import signal
@@ -153,13 +154,17 @@ SKIPPED = 77  # CTest's SKIP_RETURN_CODE for every e2e test
 
 
 def runs_32bit(wine32):
-    """Whether the kernel executes Wine's 32-bit loader at all."""
+    """Whether the kernel executes Wine's 32-bit loader at all. Only a kernel
+    without IA32 emulation refuses it with ENOEXEC; any other failure to
+    start it is raised."""
     try:
         subprocess.run([wine32, "--version"], stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         return True
-    except OSError:  # ENOEXEC: a kernel without IA32 emulation
-        return False
+    except OSError as e:
+        if e.errno == errno.ENOEXEC:
+            return False
+        raise
 
 
 def skip(state, reason):
