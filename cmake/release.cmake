@@ -16,9 +16,6 @@ add_custom_command(OUTPUT ${readme_txt}
 add_custom_target(readme_txt ALL DEPENDS ${readme_txt})
 
 enable_testing()
-add_test(NAME readme_txt
-         COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/scripts/readme_txt.py --check
-                 ${PROJECT_SOURCE_DIR}/docs/manual.md ${readme_txt})
 
 # Signing: the certificate (chain) and its key, and optionally a file holding
 # the key's passphrase, read at configure time; their paths, never the

@@ -3,8 +3,7 @@
 for the person running the program, as plain text with CRLF line ends, in
 UTF-8.
 
-    readme_txt.py docs/manual.md README.txt           write it
-    readme_txt.py --check docs/manual.md README.txt   fail unless it is up to date
+    readme_txt.py docs/manual.md README.txt
 """
 import re
 import sys
@@ -75,28 +74,12 @@ def convert(markdown):
 
 
 def main(argv):
-    check = argv[:1] == ["--check"]
-    if check:
-        argv = argv[1:]
     if len(argv) != 2:
         sys.exit(__doc__)
     with open(argv[0], encoding="utf-8") as f:
-        want = convert(f.read())
-    if not check:
-        with open(argv[1], "wb") as f:
-            f.write(want)
-        return 0
-    with open(argv[1], "rb") as f:
-        got = f.read()
-    bare = got.replace(b"\r\n", b"")
-    if b"\n" in bare or b"\r" in bare:
-        print(f"{argv[1]}: not CRLF throughout")
-        return 1
-    if got != want:
-        print(f"{argv[1]} is out of step with {argv[0]}: rebuild it")
-        return 1
-    lines = got.count(b"\r\n")
-    print(f"{argv[1]}: in step with {argv[0]}, {lines} lines, all CRLF")
+        text = convert(f.read())
+    with open(argv[1], "wb") as f:
+        f.write(text)
     return 0
 
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the release packages in DIST: each ZIP holds exactly ostrivel.exe,
-built for its platform, and a README.txt with CRLF line ends, for the person
+built for its platform and asking the system for the console's window (not
+the test build without that look-up), and a README.txt with CRLF line ends, for the person
 running the program: at most 180 lines, naming no test tool; DIST holds the
 two ZIPs and SHA256SUMS alone, which gives the checksum of each by its bare
 name, in sha256sum's format.
@@ -34,6 +35,8 @@ def main():
             problems.append(f"holds {names}")
         if pe_machine_of(exe) != machine:
             problems.append(f"ostrivel.exe is for {pe_machine_of(exe)}, not {machine}")
+        if b"\0GetConsoleWindow\0" not in exe:
+            problems.append("ostrivel.exe does not look up GetConsoleWindow")
         bare = readme.replace(b"\r\n", b"")
         if b"\n" in bare or b"\r" in bare or not readme.endswith(b"\r\n"):
             problems.append("README.txt is not CRLF throughout")
