@@ -64,27 +64,6 @@ TEST_F(Fake, DiscoveryLeavesATitleTooLongToSaveAlone)
 			EXPECT_EQ(fake::state.calls.back(), "EndTitleGuard()");
 		}
 	}
-	/* The longest title a console holds is used and put back where it can be read. */
-	for (fake::Console console : {fake::Console::Win9x, fake::Console::Wine}) {
-		fake::state.console = console;
-		fake::state.title = std::string(65534, 'y') + "!";
-		EXPECT_EQ(FindConsoleHandle(), 99u) << fake::Name(console);
-		EXPECT_EQ(fake::state.title, std::string(65534, 'y') + "!");
-	}
-}
-
-TEST_F(Fake, DiscoveryPutsBackLongAndUnusualTitlesExactly)
-{
-	std::string longTitle(65535, 'T');
-	longTitle[0] = 'A';
-	longTitle.back() = 'Z';
-	std::string odd = "  spaces  \"quoted\" \xC4\x8D\xE9\xFF %s %n ";
-	for (const std::string &title : {longTitle, odd}) {
-		fake::state.title = title;
-		fake::state.consoleWindow = 5;
-		EXPECT_EQ(FindConsoleHandle(), 5u);
-		EXPECT_EQ(fake::state.title, title);
-	}
 }
 
 TEST_F(Fake, ConsoleReportBareAndLabelled)

@@ -59,56 +59,6 @@ TEST_F(Fake, EveryConsoleKeepsEveryTitleAndFindsItsWindowWhereItCanReadIt)
 	}
 }
 
-TEST_F(Fake, AShortTitleCostsOneReadOnTheNtFamily)
-{
-	fake::state.consoleWindow = 3;
-	for (Console console : fake::CONSOLES) {
-		fake::state.console = console;
-		for (std::size_t len : {1u, 100u, 255u}) {
-			fake::state.title = TitleOf(u"ab\u00e9", len);
-			fake::state.calls.clear();
-			EXPECT_EQ(FindConsoleHandle(), 3u);
-			std::vector<std::string> reads = fake::Calls("GetConsoleTitle");
-			std::vector<std::string> want{"GetConsoleTitleW(512)"};
-			if (console == Console::Win9x)
-				want = {"GetConsoleTitleW(512)", "GetConsoleTitleW(24500)",
-				        "GetConsoleTitleW(65537)", "GetConsoleTitleA(512)"};
-			EXPECT_EQ(reads, want) << fake::Name(console) << " " << len;
-		}
-	}
-}
-
-TEST_F(Fake, AnsweredWideReadIsNeverFollowedByAnEightBitOne)
-{
-	/* XP's kind answers 512 and 24 500 and refuses 65 537: nothing reads it whole. */
-	fake::state.consoleWindow = 3;
-	fake::state.console = Console::WinXP;
-	fake::state.title = TitleOf(UNICODE_TITLE, 30000);
-	EXPECT_EQ(FindConsoleHandle(), 0u);
-	EXPECT_EQ(fake::Calls("GetConsoleTitle"),
-	          (std::vector<std::string>{"GetConsoleTitleW(512)", "GetConsoleTitleW(24500)",
-	                                    "GetConsoleTitleW(65537)"}));
-	EXPECT_EQ(fake::state.title.units, TitleOf(UNICODE_TITLE, 30000));
-}
-
-TEST_F(Fake, UnicodeTitlesSurviveEveryOptionThatDiscovers)
-{
-	fake::state.consoleWindow = 0x10;
-	fake::state.systemMenu = 0x20;
-	for (Console console : fake::CONSOLES) {
-		if (console == Console::Win9x)
-			continue;
-		fake::state.console = console;
-		fake::state.title = UNICODE_TITLE;
-		EXPECT_EQ(RunOptions({"/c", "/x", "/i"}).substr(0, 20), "16hwnd console=16\nhw");
-		EXPECT_EQ(fake::state.title.units, UNICODE_TITLE) << fake::Name(console);
-		EXPECT_EQ(fake::Calls("DeleteMenu").back(), "DeleteMenu(32,0xF060,0x0)");
-		/* The title option still sets the 8-bit value it is given. */
-		RunOptions({"/tplain \xe9"});
-		EXPECT_EQ(fake::state.title, "plain \xe9");
-	}
-}
-
 /* The fake's models themselves, against what each system was measured to do. */
 TEST_F(Fake, ConsoleModelsAnswerAsTheirSystemsDo)
 {

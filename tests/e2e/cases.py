@@ -420,14 +420,6 @@ def messages(log):
     return len(log_ticks(log, b"WM_FONTCHANGE"))
 
 
-def close_states(log):
-    """The states of Close in a captioned window probe's own system menu, as
-    it logged them: one at its start, then one per change."""
-    with open(log, "rb") as f:
-        return [int(line.split()[1]) for line in f.read().splitlines()
-                if line.startswith(b"close ")]
-
-
 def window_handle(log):
     with open(log[:-len(".log")] + ".ready") as f:
         return int(f.read())
