@@ -81,11 +81,12 @@ static const char *scriptPath;
 static int
 Fail(const char *what, const char *arg)
 {
+	DWORD error = GetLastError(); /* before anything here sets another */
 	char path[MAX_PATH + 16];
 	std::snprintf(path, sizeof path, "%s.error", scriptPath);
 	FILE *f = std::fopen(path, "wb");
 	if (f != nullptr) {
-		std::fprintf(f, "%s: %s (error %lu)\n", what, arg, GetLastError());
+		std::fprintf(f, "%s: %s (error %lu)\n", what, arg, error);
 		std::fclose(f);
 	}
 	return 2;
@@ -191,8 +192,13 @@ Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORM
 	char errPath[MAX_PATH + 16];
 	std::snprintf(errPath, sizeof errPath, "%s.err", outPath);
 	HANDLE out = Create(outPath), err = Create(errPath);
-	if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE)
+	if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) {
+		DWORD error = GetLastError();
+		CloseHandle(out);
+		CloseHandle(err);
+		SetLastError(error);
 		return false;
+	}
 	STARTUPINFOW si; /* the same layout as STARTUPINFOA */
 	std::memset(&si, 0, sizeof si);
 	si.cb = sizeof si;
@@ -200,15 +206,22 @@ Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORM
 	si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
 	si.hStdOutput = out;
 	si.hStdError = err;
-	BOOL ok;
-	if (wide)
-		ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE,
-		                                          flags, nullptr, nullptr, &si, pi);
-	else
-		ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-		                    reinterpret_cast<STARTUPINFOA *>(&si), pi);
+	/* Wine now and then fails a start while other consoles start: tried thrice. */
+	BOOL ok = FALSE;
+	for (int tries = 0; !ok && tries < 3; tries++) {
+		if (tries != 0)
+			Sleep(200);
+		if (wide)
+			ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE,
+			                                          flags, nullptr, nullptr, &si, pi);
+		else
+			ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, flags, nullptr,
+			                    nullptr, reinterpret_cast<STARTUPINFOA *>(&si), pi);
+	}
+	DWORD error = GetLastError();
 	CloseHandle(out);
 	CloseHandle(err);
+	SetLastError(error);
 	return ok;
 }
 
@@ -243,20 +256,22 @@ WriteStatus(const char *outPath, const char *format, ...)
 	return WriteFileBytes(path, text, n);
 }
 
-static bool
+/* What failed, or nullptr. */
+static const char *
 Run(const char *outPath, char *cmdline, bool wide, DWORD flags)
 {
 	PROCESS_INFORMATION pi;
 	DWORD start = GetTickCount();
 	if (!Start(outPath, cmdline, wide, flags, &pi))
-		return false;
+		return "start";
 	WaitForSingleObject(pi.hProcess, INFINITE);
 	DWORD status = 0;
 	GetExitCodeProcess(pi.hProcess, &status);
 	DWORD end = GetTickCount();
 	CloseHandle(pi.hThread);
 	CloseHandle(pi.hProcess);
-	return WriteStatus(outPath, "%lu %lu %lu\n", status, end - start, end);
+	return WriteStatus(outPath, "%lu %lu %lu\n", status, end - start, end) ? nullptr
+	                                                                      : "status of";
 }
 
 static bool
@@ -497,12 +512,14 @@ main(int argc, char **argv)
 			char *cmdline = Split(arg);
 			if (cmdline == nullptr)
 				return Fail("run needs a command line", arg);
-			if (!Run(arg, cmdline, line[0] == 'w', 0))
-				return Fail("run", cmdline);
+			if (const char *failed = Run(arg, cmdline, line[0] == 'w', 0))
+				return Fail(failed, cmdline);
 		} else if (std::strcmp(line, "nwrun") == 0) {
 			char *cmdline = Split(arg);
-			if (cmdline == nullptr || !Run(arg, cmdline, false, CREATE_NO_WINDOW))
-				return Fail("nwrun", arg);
+			if (cmdline == nullptr)
+				return Fail("nwrun needs a command line", arg);
+			if (const char *failed = Run(arg, cmdline, false, CREATE_NO_WINDOW))
+				return Fail(failed, cmdline);
 		} else if (std::strcmp(line, "watch") == 0) {
 			char *count = Split(arg);
 			char *cmdline = count != nullptr ? Split(count) : nullptr;
