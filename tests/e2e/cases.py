@@ -734,9 +734,11 @@ def group_unicode():
     r = run(["/tplain title"], before=[b"utitle " + UNICODE_TITLE.encode()])
     check("/t replaces a Unicode title", r["after"]["wtitle"], "plain title")
 
-    # Around the read sizes, to the longest title a console holds; Wine takes
-    # longer ones, which the title discovery leaves alone.
-    for units in (255, 256, 510, 511, 512, 513, 24499, 24500, 24501, 65535, 65536, 70000):
+    # Around the title discovery's read sizes, to the longest title a console
+    # holds; Wine takes longer ones, which the discovery leaves alone. The
+    # release reads no title: past the sizes is enough there.
+    sizes = (255, 256, 510, 511, 512, 513, 24499, 24500, 24501) if noentry else ()
+    for units in sizes + (65535, 65536, 70000):
         title = unicode_title(units)
         r = run(["/c"], before=[b"utitle " + title.encode()])
         check(f"{units}-unit title: set", utf16_units(r["before"]["wtitle"]), units)
