@@ -108,6 +108,18 @@ def run(args, title=None, cwd=None, before=(), command=None, wide=False, nowindo
     after. COMMAND (bytes) replaces the whole command line; WIDE starts the
     program with a UTF-16 command line, ARGS being text; NOWINDOW starts it
     in a console of its own that has no window."""
+    for attempt in range(3):
+        r = run_once(args, title, cwd, before, command, wide, nowindow)
+        if r is not None:
+            return r
+        sys.stderr.write("wine harness: the console had no window when the probe looked;"
+                         " trying again\n")
+    raise RuntimeError("three consoles without a window")
+
+
+def run_once(args, title, cwd, before, command, wide, nowindow):
+    """run, once; None where Wine gave the console no window (now and then
+    seen: a probe saw none, and the title read back empty)."""
     tag = f"r{time.monotonic_ns()}"
     steps = []
     if title is not None:
@@ -130,10 +142,12 @@ def run(args, title=None, cwd=None, before=(), command=None, wide=False, nowindo
     def read(suffix):
         with open(os.path.join(work, tag + suffix), "rb") as f:
             return f.read()
+    r = {"before": parse_probe(read(".before")), "after": parse_probe(read(".after"))}
+    if r["before"]["console"] == 0 or r["after"]["console"] == 0:
+        return None
     code, elapsed, end = read(".out.status").split()
     check(f"{shorten(args or command)[:60]}: nothing on standard error", read(".out.err"), b"")
-    return {"out": read(".out"), "status": int(code), "ms": int(elapsed), "end": int(end),
-            "before": parse_probe(read(".before")), "after": parse_probe(read(".after"))}
+    return dict(r, out=read(".out"), status=int(code), ms=int(elapsed), end=int(end))
 
 
 def number(r):
