@@ -10,8 +10,8 @@ const char temptitle[] = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
  * The sizes the title is read with, smallest first. A console answers a read
  * too small for its title with the copied length, the full length or 0, and
  * consoles of XP's kind (ReactOS's among them) refuse buffers above about
- * 24 500 units, so a larger size is tried
- * only while the read may not hold the whole title. The largest has room for
+ * 24 500 units, so a larger size is tried only while the read may not hold
+ * the whole title. The largest has room for
  * more than any title a Windows console holds (under 64 Ki units), so a title
  * that does not fit it is known to be too long to save.
  */

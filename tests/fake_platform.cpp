@@ -307,11 +307,12 @@ bool
 GetConsoleWindow(WindowHandle *window)
 {
 	Log("GetConsoleWindow()");
-	*window = fake::Pseudo() ? state.standIn : state.consoleWindow;
-	if (state.host == fake::Host::NoWindow || state.host == fake::Host::Stale)
-		*window = state.host == fake::Host::Stale ? fake::STALE : 0;
-	if (!fake::HasEntry())
+	if (!fake::HasEntry() || state.host == fake::Host::NoWindow)
 		*window = 0;
+	else if (state.host == fake::Host::Stale)
+		*window = fake::STALE;
+	else
+		*window = fake::Pseudo() ? state.standIn : state.consoleWindow;
 	return fake::HasEntry();
 }
 

@@ -244,14 +244,11 @@ def group_title():
 
 def close_window(log):
     """Closes a captioned window probe with WM_CLOSE, which it handles after
-    every message sent or posted to it before; returns the frame changes and
-    the states of its Close that it logged."""
+    every message sent or posted to it before; returns the ticks of the frame
+    changes it logged."""
     ready = log[:-len(".log")] + ".ready"
     check("console probe", session.console([b"closewin " + winpath(ready).encode()]), 0)
-    with open(log, "rb") as f:
-        lines = f.read().splitlines()
-    return ([line for line in lines if line.startswith(b"frame ")],
-            [int(line.split()[1]) for line in lines if line.startswith(b"close ")])
+    return log_ticks(log, b"frame")
 
 
 def group_close():
@@ -280,8 +277,8 @@ def group_close():
         r = run(["/x", "/c"], title=b"Covered")
         check("other window above: /x /c", r["out"], handle if noentry else number(r))
         check("other window above: title kept", r["after"]["title"], b"Covered")
-        frames, _ = close_window(log)
-        check("other window above: frame changes it had", len(frames), 1 if noentry else 0)
+        check("other window above: frame changes it had", len(close_window(log)),
+              1 if noentry else 0)
     finally:
         other.kill()
         other.wait()
@@ -314,8 +311,7 @@ def group_close():
         r = run(["/tBuild", "/c", "/i", "/x"], title=b"Outer", nowindow=True)
         ok("no console window: /c and /i report 0",
            r["out"].startswith(b"0hwnd console=0\r\nhwnd foreground="), r["out"])
-        frames, _ = close_window(log)
-        check("no console window: frame changes of the other window", frames, [])
+        check("no console window: frame changes of the other window", close_window(log), [])
     finally:
         other.kill()
         other.wait()
@@ -439,13 +435,18 @@ def window_handle(log):
         return int(f.read())
 
 
+def logged(data, what):
+    """The numbers after WHAT in the window probe's log lines WHAT: ticks, or
+    for "close" the states of Close."""
+    return [int(line.split()[1]) for line in data.splitlines() if line.startswith(what + b" ")]
+
+
 def log_ticks(log, what):
-    """The tick counts of the window probe's log lines WHAT."""
+    """logged of the log file LOG, which may not exist yet."""
     if not os.path.exists(log):
         return []
     with open(log, "rb") as f:
-        return [int(line.split()[1]) for line in f.read().splitlines()
-                if line.startswith(what + b" ")]
+        return logged(f.read(), what)
 
 
 # A window that has not asked for messages for this long is hung to the

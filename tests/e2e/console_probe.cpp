@@ -424,15 +424,24 @@ Saw(const WCHAR *text)
 		std::strcpy(seen[seenCount++], line);
 }
 
+/* This console's title, and its window's caption, as they are now. */
+static void
+SawTitleAndCaption(HWND window)
+{
+	static WCHAR now[4096];
+	now[0] = 0;
+	GetConsoleTitleW(now, sizeof now / sizeof *now);
+	Saw(now);
+	now[0] = 0;
+	GetWindowTextW(window, now, sizeof now / sizeof *now);
+	Saw(now);
+}
+
 static bool
 Watch(const char *outPath, unsigned count, char *cmdline)
 {
-	static WCHAR now[4096];
 	HWND window = GetConsoleWindow();
-	GetConsoleTitleW(now, sizeof now / sizeof *now);
-	Saw(now);
-	GetWindowTextW(window, now, sizeof now / sizeof *now);
-	Saw(now);
+	SawTitleAndCaption(window);
 	int before = seenCount;
 	unsigned long reads = 0;
 	for (unsigned i = 0; i < count; i++) {
@@ -440,12 +449,7 @@ Watch(const char *outPath, unsigned count, char *cmdline)
 		if (!Start(outPath, cmdline, false, 0, &pi))
 			return false;
 		do {
-			now[0] = 0;
-			GetConsoleTitleW(now, sizeof now / sizeof *now);
-			Saw(now);
-			now[0] = 0;
-			GetWindowTextW(window, now, sizeof now / sizeof *now);
-			Saw(now);
+			SawTitleAndCaption(window);
 			reads++;
 		} while (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT);
 		CloseHandle(pi.hThread);

@@ -323,9 +323,6 @@ def plan(b):
         b.send(b"C:\\r\\%s.log" % tag)
         return b"C:\\r\\%s.log" % tag
 
-    def states(log):
-        return [int(line.split()[1]) for line in log.splitlines() if line.startswith(b"close ")]
-
     other_window(b"o")
     b.case(lambda r: check("other window above: /c", r["out"], number(r)),
            b.run(["/c"], title=b"Covered"))
@@ -334,7 +331,8 @@ def plan(b):
     r = b.run(["/x"], title=b"Covered")
     b.steps.append(b"resetmenu")
     b.case(lambda r, log: (close(r, ["/x"], b"Covered", b""),
-                           check("other window above: its Close", states(log), [4096, 4096])),
+                           check("other window above: its Close", cases.logged(log, b"close"),
+                                 [4096, 4096])),
            r, closed(b"o"))
 
     # Nothing is expanded: "-*.dat" would be the file -q.dat, "/?" and "/t*"
@@ -437,7 +435,8 @@ def plan(b):
     b.steps.append(b"resetmenu")
     b.case(lambda r, log: (
         close(r, ["title discovery, other window above: /x"], b"Covered", b"", 4096),
-        check("title discovery, other window above: its Close", states(log), [4096, -1])),
+        check("title discovery, other window above: its Close", cases.logged(log, b"close"),
+              [4096, -1])),
         r, closed(b"n"))
 
     # A selection begun while the temporary title shows puts "Mark - " before
