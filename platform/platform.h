@@ -53,10 +53,12 @@ const uint32_t VERSION_INFO_SIZE = 148;
 const unsigned CLOSE_COMMAND = 0xF060;       /* SC_CLOSE */
 const unsigned BY_COMMAND = 0x0000;          /* MF_BYCOMMAND */
 /*
- * SWP_NOSIZE|NOMOVE|NOZORDER|FRAMECHANGED|ASYNCWINDOWPOS: posted, so that a
- * window whose thread does not answer cannot hold the caller.
+ * SWP_NOSIZE|NOMOVE|NOZORDER|NOACTIVATE|FRAMECHANGED|ASYNCWINDOWPOS: posted,
+ * so that a window whose thread does not answer cannot hold the caller, and
+ * never activating the window, which would take the keyboard from whatever
+ * the user is typing into.
  */
-const unsigned FRAME_REFRESH = 0x4027;
+const unsigned FRAME_REFRESH = 0x4037;
 const unsigned FONTCHANGE_MESSAGE = 0x001D;  /* WM_FONTCHANGE */
 const WindowHandle BROADCAST_WINDOW = 0xFFFF; /* HWND_BROADCAST */
 const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */

@@ -56,7 +56,7 @@ static_assert(plat::VERSION_INFO_EX_SIZE == sizeof(OSVERSIONINFOEXA), "");
 static_assert(plat::VERSION_INFO_SIZE == sizeof(OSVERSIONINFOA), "");
 static_assert(plat::CLOSE_COMMAND == SC_CLOSE, "");
 static_assert(plat::BY_COMMAND == MF_BYCOMMAND, "");
-static_assert(plat::FRAME_REFRESH == (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER |
+static_assert(plat::FRAME_REFRESH == (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE |
                                       SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS),
               "");
 static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");

@@ -115,7 +115,7 @@ TEST_F(Fake, CloseButtonRemovesCloseByCommandAndRedrawsTheFrame)
 	EXPECT_EQ(Capture([] { DisableCloseButton(); }), "");
 	Calls tail(fake::state.calls.end() - 3, fake::state.calls.end());
 	EXPECT_EQ(tail, (Calls{"GetSystemMenu(42,0)", "DeleteMenu(1000,0xF060,0x0)",
-	                       "SetWindowPos(42,0,0,0,0,0,0x4027)"}));
+	                       "SetWindowPos(42,0,0,0,0,0,0x4037)"}));
 	EXPECT_EQ(fake::state.title, "cmd");
 }
 
@@ -125,7 +125,7 @@ TEST_F(Fake, CloseButtonWithNoConsoleWindowStillRunsEveryStepSilently)
 	fake::state.systemMenu = 0x3E8;
 	EXPECT_EQ(RunOptions({"/x", "/x"}), "");
 	EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(0,0)", "GetSystemMenu(0,0)"}));
-	EXPECT_EQ(fake::Calls("SetWindowPos").front(), "SetWindowPos(0,0,0,0,0,0,0x4027)");
+	EXPECT_EQ(fake::Calls("SetWindowPos").front(), "SetWindowPos(0,0,0,0,0,0,0x4037)");
 	EXPECT_EQ(fake::state.title, "cmd");
 }
 
@@ -196,7 +196,7 @@ TEST_F(Fake, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
 		}
 		/* /x acts on the answer alone, or on nothing under a terminal. */
 		std::string menu = "GetSystemMenu(" + n + ",0)";
-		std::string frame = "SetWindowPos(" + n + ",0,0,0,0,0,0x4027)";
+		std::string frame = "SetWindowPos(" + n + ",0,0,0,0,0,0x4037)";
 		EXPECT_EQ(fake::Calls("GetSystemMenu"), pseudo ? Calls{} : Calls{menu});
 		EXPECT_EQ(fake::Calls("SetWindowPos"), pseudo ? Calls{} : Calls{frame});
 
