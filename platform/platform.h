@@ -66,6 +66,7 @@ const unsigned ANCESTOR_PARENT = 1;          /* GA_PARENT */
 const unsigned ANCESTOR_ROOTOWNER = 3;       /* GA_ROOTOWNER */
 const unsigned ANSI_CODE_PAGE = 0;           /* CP_ACP */
 const unsigned NO_BEST_FIT = 0x0400;         /* WC_NO_BEST_FIT_CHARS */
+const uint8_t NT_WORKSTATION = 1;            /* VER_NT_WORKSTATION */
 
 /*
  * Console (kernel32). The wide entries hold the title as the NT family keeps

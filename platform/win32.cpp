@@ -65,6 +65,7 @@ static_assert(plat::ANCESTOR_PARENT == GA_PARENT, "");
 static_assert(plat::ANCESTOR_ROOTOWNER == GA_ROOTOWNER, "");
 static_assert(plat::ANSI_CODE_PAGE == CP_ACP, "");
 static_assert(plat::NO_BEST_FIT == WC_NO_BEST_FIT_CHARS, "");
+static_assert(plat::NT_WORKSTATION == VER_NT_WORKSTATION, "");
 static_assert(sizeof(ULARGE_INTEGER) == sizeof(uint64_t), "");
 
 static_assert(sizeof(char16_t) == sizeof(WCHAR), "");

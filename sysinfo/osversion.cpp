@@ -17,12 +17,15 @@ GetVersionOS(char *name)
 	plat::VersionInfo info;
 	memset(&info, 0, sizeof info);
 	info.dwOSVersionInfoSize = plat::VERSION_INFO_EX_SIZE;
-	if (!plat::GetVersionExA(&info)) {
+	bool extended = plat::GetVersionExA(&info);
+	if (!extended) {
 		/* Before NT4 SP6 only the basic record is accepted. */
 		info.dwOSVersionInfoSize = plat::VERSION_INFO_SIZE;
 		if (!plat::GetVersionExA(&info))
 			return;
 	}
+	/* XP x64 is 5.2 like Server 2003; only the extended record tells them apart. */
+	bool workstation = extended && info.wProductType == plat::NT_WORKSTATION;
 
 	uint32_t major = info.dwMajorVersion, minor = info.dwMinorVersion;
 	switch (info.dwPlatformId) {
@@ -39,7 +42,7 @@ GetVersionOS(char *name)
 		break;
 	case WIN32_NT:
 		if (major == 5 && minor == 2)
-			strcpy(name, "Windows NT-Server 2003");
+			strcpy(name, workstation ? "Windows NT-XP" : "Windows NT-Server 2003");
 		if (major == 5 && minor == 1)
 			strcpy(name, "Windows NT-XP");
 		if (major == 5 && minor == 0)

@@ -432,12 +432,16 @@ GetVersionExA(VersionInfo *info)
 	bool ex = info->dwOSVersionInfoSize == VERSION_INFO_EX_SIZE;
 	bool basic = info->dwOSVersionInfoSize == VERSION_INFO_SIZE;
 	if (!((ex && state.acceptsEx) || (basic && state.acceptsBasic))) {
-		info->dwBuildNumber = 1381; /* leave a mark a re-zeroing would wipe */
+		/* Leave marks a re-zeroing would wipe, and a failed call's record is no answer. */
+		info->dwBuildNumber = 1381;
+		info->wProductType = NT_WORKSTATION;
 		return 0;
 	}
 	info->dwMajorVersion = state.major;
 	info->dwMinorVersion = state.minor;
 	info->dwPlatformId = state.platformId;
+	if (ex)
+		info->wProductType = state.productType;
 	return 1;
 }
 

@@ -107,6 +107,7 @@ struct State {
 	/* Version: which record sizes GetVersionExA accepts, and what it says. */
 	bool acceptsEx = true, acceptsBasic = true;
 	std::uint32_t major = 0, minor = 0, platformId = 0;
+	std::uint8_t productType = 0; /* in the extended record only */
 	/* At each call: the size field, and how many other bytes were not 0. */
 	std::vector<std::uint32_t> versionSizesSeen;
 	std::vector<int> versionDirtyBytesSeen;

@@ -54,10 +54,28 @@ TEST_F(Fake, VersionNameIsEmptyWhenBothQueriesFail)
 	EXPECT_EQ(fake::state.versionSizesSeen.size(), 2u);
 }
 
+/* Product types of the extended record: VER_NT_WORKSTATION, _DOMAIN_CONTROLLER, _SERVER. */
+enum { NONE = 0, WORKSTATION = 1, DOMAIN_CONTROLLER = 2, SERVER = 3 };
+
 struct NameRow {
 	std::uint32_t id, major, minor;
+	std::uint8_t product;
 	const char *name;
 };
+
+static std::string
+RowName(const NameRow &row)
+{
+	static const char *const PRODUCTS[] = {"", "_workstation", "_domain_controller", "_server"};
+	return "id" + std::to_string(row.id) + "_" + std::to_string(row.major) + "_" +
+	       std::to_string(row.minor) + PRODUCTS[row.product];
+}
+
+void
+PrintTo(const NameRow &row, std::ostream *os)
+{
+	*os << RowName(row) << " \"" << row.name << "\"";
+}
 
 class VersionTable : public testing::TestWithParam<NameRow> {
 protected:
@@ -68,25 +86,39 @@ TEST_P(VersionTable, NamesTheSystem)
 {
 	const NameRow &row = GetParam();
 	Version(row.id, row.major, row.minor);
+	fake::state.productType = row.product;
 	EXPECT_EQ(VersionName(), row.name);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, VersionTable,
-    testing::Values(NameRow{1, 4, 0, "Windows 95"}, NameRow{1, 4, 10, "Windows 98"},
-                    NameRow{1, 4, 90, "Windows ME"},
-                    NameRow{2, 5, 2, "Windows NT-Server 2003"},
-                    NameRow{2, 5, 1, "Windows NT-XP"}, NameRow{2, 5, 0, "Windows NT-2000"},
-                    NameRow{2, 4, 0, "Windows NT"}, NameRow{2, 3, 51, "Windows NT"},
-                    NameRow{2, 4, 90, "Windows NT"},
+    testing::Values(NameRow{1, 4, 0, NONE, "Windows 95"}, NameRow{1, 4, 10, NONE, "Windows 98"},
+                    NameRow{1, 4, 90, NONE, "Windows ME"},
+                    NameRow{2, 5, 2, SERVER, "Windows NT-Server 2003"},
+                    NameRow{2, 5, 2, DOMAIN_CONTROLLER, "Windows NT-Server 2003"},
+                    /* XP x64 reports 5.2, like Server 2003. */
+                    NameRow{2, 5, 2, WORKSTATION, "Windows NT-XP"},
+                    NameRow{2, 5, 1, WORKSTATION, "Windows NT-XP"},
+                    NameRow{2, 5, 0, WORKSTATION, "Windows NT-2000"},
+                    NameRow{2, 5, 0, SERVER, "Windows NT-2000"},
+                    NameRow{2, 4, 0, NONE, "Windows NT"}, NameRow{2, 3, 51, NONE, "Windows NT"},
+                    NameRow{2, 4, 90, NONE, "Windows NT"},
                     /* Unnamed: later NT releases, odd minors, other families. */
-                    NameRow{2, 6, 0, ""}, NameRow{2, 6, 1, ""}, NameRow{2, 10, 0, ""},
-                    NameRow{2, 5, 3, ""}, NameRow{1, 4, 1, ""}, NameRow{1, 5, 0, ""},
-                    NameRow{3, 5, 1, ""}),
-    [](const testing::TestParamInfo<NameRow> &p) {
-	    return "id" + std::to_string(p.param.id) + "_" + std::to_string(p.param.major) +
-	           "_" + std::to_string(p.param.minor);
-    });
+                    NameRow{2, 6, 0, WORKSTATION, ""}, NameRow{2, 6, 1, SERVER, ""},
+                    NameRow{2, 10, 0, WORKSTATION, ""}, NameRow{2, 5, 3, WORKSTATION, ""},
+                    NameRow{1, 4, 1, NONE, ""}, NameRow{1, 5, 0, NONE, ""},
+                    NameRow{3, 5, 1, NONE, ""}),
+    [](const testing::TestParamInfo<NameRow> &p) { return RowName(p.param); });
+
+/* Only the extended record has a product type: without it, 5.2 is the server. */
+TEST_F(Fake, WithTheBasicRecordOnlyFivePointTwoIsTheServer)
+{
+	Version(2, 5, 2);
+	fake::state.productType = WORKSTATION;
+	fake::state.acceptsEx = false;
+	EXPECT_EQ(VersionName(), "Windows NT-Server 2003");
+	EXPECT_EQ(fake::state.versionSizesSeen, (std::vector<std::uint32_t>{156, 148}));
+}
 
 TEST_F(Fake, Win32sPrintsItsOwnLineAndLeavesTheNameEmpty)
 {
