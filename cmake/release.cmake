@@ -70,6 +70,8 @@ foreach(package win32 win64)
   find_program(objdump_${package} ${${package}_objdump} REQUIRED)
   add_test(NAME imports_${package}
            COMMAND sh ${PROJECT_SOURCE_DIR}/tests/imports.sh ${objdump_${package}} ${program})
+  add_test(NAME header_${package}
+           COMMAND sh ${PROJECT_SOURCE_DIR}/tests/header.sh ${objdump_${package}} ${program})
   if(package STREQUAL win32)
     add_test(NAME instructions_${package}
              COMMAND sh ${PROJECT_SOURCE_DIR}/tests/instructions.sh ${objdump_${package}}
