@@ -26,7 +26,9 @@ protected:
 TEST_F(Options, NoArgumentsPrintsUsageAndExitsZero)
 {
 	int status = -1;
+	testing::internal::CaptureStderr();
 	EXPECT_EQ(RunMain({}, &status), USAGE);
+	EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 	EXPECT_EQ(status, 0);
 	EXPECT_TRUE(fake::state.calls.empty());
 }
