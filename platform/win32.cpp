@@ -33,12 +33,22 @@ static const int CONSOLE_APP = 1; /* _CONSOLE_APP */
  */
 static const int NO_WILDCARDS = 0;
 
+/*
+ * A drive without media (an empty floppy, card reader or optical drive)
+ * would otherwise make the system ask the user to insert a disk and wait
+ * for a click, holding a batch file; with these it fails as a drive that
+ * cannot be read. Added to the mode the process inherited (a caller's
+ * SEM_NOGPFAULTERRORBOX stays), which only setting it can read before Vista.
+ */
+static const UINT NO_ERROR_BOXES = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+
 void __cdecl
 mainCRTStartup(void)
 {
 	int argc = 0;
 	char **argv = nullptr, **env = nullptr;
 	StartupInfo info = {0};
+	SetErrorMode(SetErrorMode(0) | NO_ERROR_BOXES);
 	__set_app_type(CONSOLE_APP);
 	__getmainargs(&argc, &argv, &env, NO_WILDCARDS, &info);
 	exit(main(argc, argv));

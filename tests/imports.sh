@@ -27,6 +27,7 @@ KERNEL32.dll MultiByteToWideChar both 95, NT 3.1
 KERNEL32.dll ReleaseMutex both 95, NT 3.1
 KERNEL32.dll SetConsoleCtrlHandler both 95, NT 3.1
 KERNEL32.dll SetConsoleTitleA both 95, NT 3.1
+KERNEL32.dll SetErrorMode both 95, NT 3.1: no "insert a disk" box for a drive without media
 KERNEL32.dll Sleep both 95, NT 3.1
 KERNEL32.dll WaitForSingleObject both 95, NT 3.1
 KERNEL32.dll WideCharToMultiByte both 95, NT 3.1

@@ -17,7 +17,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine import SKIPPED, Session, pe_machine, skipped, winpath  # noqa: E402
+from wine import SKIPPED, Session, pe_image, pe_machine, skipped, winpath  # noqa: E402
 
 TEMP_TITLE = b"{98C1C303-2A9E-11d4-9FF5-006067718D05}"
 USAGE = (b"\r\nOstrivel v1.0\r\n"
@@ -346,6 +346,36 @@ def group_info():
             ok(f"{where}: Disk {letter.decode()} figure", abs(float(figure) - want) < 0.05,
                f"{figure.decode()} against {want:.6f}")
         check(f"{where}: title kept", r["after"]["title"], b"info")
+    error_mode()
+
+
+def own_calls(args):
+    """The entries the program calls itself when run with ARGS, in order, as
+    (name, arguments): the calls of Wine's relay trace that return into the
+    program's image."""
+    exe = os.path.join(session.state, "bin", "ostrivel.exe")
+    base, size = pe_image(exe)
+    status, trace = session.wine_run([exe] + args, debug="+relay")
+    calls = []
+    for m in re.finditer(r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace, re.M):
+        if base <= int(m.group(3), 16) < base + size:
+            calls.append((m.group(1), m.group(2)))
+    return calls
+
+
+def error_mode():
+    """Before anything else, the program tells the system to show no box for
+    a drive without media (the "no disk" box that waits for a click), keeping
+    what the mode it inherited holds. Wine shows no such box (nor does
+    ReactOS, for its empty floppy and CD drives): the calls tell."""
+    calls = own_calls(["/i"])
+    names = [name for name, _ in calls]
+    print("the program's first calls: " + ", ".join(f"{n}({a})" for n, a in calls[:4]))
+    check("first calls: the error mode read, then set", names[:2], ["SetErrorMode"] * 2)
+    ok("read with 0, then set with no critical-error and no open-file boxes",
+       len(calls) > 1 and calls[0][1] == "00000000" and int(calls[1][1], 16) & 0x8001 == 0x8001,
+       calls[:2])
+    check("the error mode set once, never put back", names.count("SetErrorMode"), 2)
 
 
 def group_rounding():

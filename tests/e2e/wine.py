@@ -53,6 +53,18 @@ def pe_machine_of(head):
     return {0x14C: "i386", 0x8664: "x86-64"}.get(int.from_bytes(head[pe + 4:pe + 6], "little"))
 
 
+def pe_image(path):
+    """Where a Windows program asks to be loaded: its image base and size."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    optional = pe + 24
+    wide = int.from_bytes(head[optional:optional + 2], "little") == 0x20B  # PE32+
+    base = (int.from_bytes(head[optional + 24:optional + 32], "little") if wide else
+            int.from_bytes(head[optional + 28:optional + 32], "little"))
+    return base, int.from_bytes(head[optional + 56:optional + 60], "little")
+
+
 def winpath(path):
     """A Linux path as Wine sees it through drive Z:."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
@@ -74,12 +86,13 @@ class Session:
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.prefix = self.env["WINEPREFIX"]
 
-    def wine_run(self, args, timeout=120):
-        """Runs wine with ARGS; returns (exit status, output). Output goes
-        through a file: Wine's background processes inherit it and would hold
-        a pipe open for ever."""
+    def wine_run(self, args, timeout=120, debug=None):
+        """Runs wine with ARGS, and Wine's debug channels DEBUG when given;
+        returns (exit status, output). Output goes through a file: Wine's
+        background processes inherit it and would hold a pipe open for ever."""
+        env = dict(self.env, WINEDEBUG=debug) if debug else self.env
         with tempfile.TemporaryFile(dir=self.state) as out:
-            status = subprocess.run([self.wine] + args, env=self.env, timeout=timeout,
+            status = subprocess.run([self.wine] + args, env=env, timeout=timeout,
                                     stdin=subprocess.DEVNULL, stdout=out,
                                     stderr=subprocess.STDOUT).returncode
             out.seek(0)
