@@ -101,15 +101,17 @@ def parse_probe(data):
             "title": title}
 
 
-def run(args, title=None, cwd=None, before=(), command=None, wide=False, nowindow=False):
+def run(args, title=None, cwd=None, before=(), command=None, wide=False, nowindow=False,
+        after=()):
     """Runs the program with ARGS in a new console window, in the directory
     CWD (a Windows path) when given; returns what it
     printed, its exit status and run time, and the probe's view before and
     after. COMMAND (bytes) replaces the whole command line; WIDE starts the
     program with a UTF-16 command line, ARGS being text; NOWINDOW starts it
-    in a console of its own that has no window."""
+    in a console of its own that has no window. BEFORE and AFTER are steps
+    of the console probe's just before the first view and the second."""
     for attempt in range(3):
-        r = run_once(args, title, cwd, before, command, wide, nowindow)
+        r = run_once(args, title, cwd, before, command, wide, nowindow, after)
         if r is not None:
             return r
         sys.stderr.write("wine harness: the console had no window when the probe looked;"
@@ -117,7 +119,7 @@ def run(args, title=None, cwd=None, before=(), command=None, wide=False, nowindo
     raise RuntimeError("three consoles without a window")
 
 
-def run_once(args, title, cwd, before, command, wide, nowindow):
+def run_once(args, title, cwd, before, command, wide, nowindow, after):
     """run, once; None where Wine gave the console no window (now and then
     seen: a probe saw none, and the title read back empty)."""
     tag = f"r{time.monotonic_ns()}"
@@ -134,6 +136,7 @@ def run_once(args, title, cwd, before, command, wide, nowindow):
         command = program() + (b" " + cmdline(args) if args else b"")
     how = b"wrun " if wide else b"nwrun " if nowindow else b"run "
     steps.append(how + wfile(tag + ".out") + b" " + command)
+    steps += list(after)
     steps.append(b"probe " + wfile(tag + ".after"))
     status = session.console(steps)
     if status != 0:
@@ -258,6 +261,20 @@ def group_close():
     r = run(["/x", "/x", "/c"], title=b"Keep me too")
     check("/x /x /c prints the console number", r["out"], number(r))
     check("/x /x /c keeps the title", r["after"]["title"], b"Keep me too")
+
+    # The user types into another program's window while a batch file runs
+    # /x: its console stays behind, once the console's window has handled
+    # all the program sent or posted to it.
+    front, log = start_window()
+    try:
+        handle = window_handle(log)
+        r = run(["/x"], title=b"Behind", after=[b"settle"],
+                before=[b"front " + winpath(log[:-len(".log")] + ".ready").encode()])
+        check("/x behind another window: it was in front", r["before"]["foreground"], handle)
+        check("/x behind another window: it is still in front", r["after"]["foreground"], handle)
+    finally:
+        front.kill()
+        front.wait()
 
     # Another window with the temporary title, above the console (a copy
     # killed while its title showed, any program). The window the system

@@ -38,6 +38,11 @@
  *   cp PAGE             set the console's output code page
  *   closewin READY      close the window whose handle the window probe wrote
  *                       to READY, and wait until it is gone
+ *   front READY         bring the window whose handle the window probe wrote
+ *                       to READY to the foreground, and wait until it is
+ *                       there
+ *   settle              wait until the console window has handled what was
+ *                       sent or posted to it before
  *   verinfo FILE EXE    write EXE's version resource to FILE, as Explorer
  *                       and PowerShell read it: the fixed versions, then
  *                       each string of the language its translation names
@@ -225,17 +230,24 @@ Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORM
 	return ok;
 }
 
-static bool
-CloseWindow(const char *readyPath)
+/* The window whose handle the window probe wrote to READYPATH, or nullptr. */
+static HWND
+ReadyWindow(const char *readyPath)
 {
 	unsigned long handle = 0;
 	FILE *f = std::fopen(readyPath, "rb");
 	if (f == nullptr)
-		return false;
+		return nullptr;
 	bool read = std::fscanf(f, "%lu", &handle) == 1;
 	std::fclose(f);
-	HWND window = (HWND)(ULONG_PTR)handle;
-	if (!read || !PostMessageA(window, WM_CLOSE, 0, 0))
+	return read ? (HWND)(ULONG_PTR)handle : nullptr;
+}
+
+static bool
+CloseWindow(const char *readyPath)
+{
+	HWND window = ReadyWindow(readyPath);
+	if (window == nullptr || !PostMessageA(window, WM_CLOSE, 0, 0))
 		return false;
 	for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))
 		if (GetTickCount() - start > 10000)
@@ -344,6 +356,30 @@ SendToConsole(UINT message, WPARAM wParam, LPARAM lParam)
 	DWORD_PTR result;
 	return SendMessageTimeoutW(GetConsoleWindow(), message, wParam, lParam, SMTO_NORMAL, 5000,
 	                           &result) != 0;
+}
+
+static bool
+Front(const char *readyPath)
+{
+	HWND window = ReadyWindow(readyPath);
+	if (window == nullptr)
+		return false;
+	SetForegroundWindow(window);
+	for (DWORD start = GetTickCount(); GetForegroundWindow() != window; Sleep(10))
+		if (GetTickCount() - start > 10000)
+			return false;
+	return true;
+}
+
+/*
+ * A request posted to a window is handled once its thread takes it from
+ * the queue; sent messages come first, so a second one is handled only
+ * after whatever the thread took with the first.
+ */
+static bool
+Settle(void)
+{
+	return SendToConsole(WM_NULL, 0, 0) && SendToConsole(WM_NULL, 0, 0);
 }
 
 static bool
@@ -572,6 +608,12 @@ main(int argc, char **argv)
 		} else if (std::strcmp(line, "closewin") == 0) {
 			if (!CloseWindow(arg))
 				return Fail("closewin", arg);
+		} else if (std::strcmp(line, "front") == 0) {
+			if (!Front(arg))
+				return Fail("front", arg);
+		} else if (std::strcmp(line, "settle") == 0) {
+			if (!Settle())
+				return Fail("settle", arg);
 		} else if (line[0] != '\0') {
 			return Fail("unknown step", line);
 		}

@@ -192,7 +192,7 @@ class Batch:
         self.steps.append(b"send " + PORT + b" " + path)
 
     def run(self, args, title=None, before=(), cwd=None, command=None, wide=False,
-            exe=PROGRAM):
+            exe=PROGRAM, after=()):
         self.runs += 1
         tag = b"C:\\r\\%d" % self.runs
         if title is not None:
@@ -206,7 +206,7 @@ class Batch:
             command = exe + (b" " + cases.cmdline(args) if args else b"")
         self.steps += [b"probe " + tag + b".b",
                        (b"wrun " if wide else b"run ") + tag + b".o " + command,
-                       b"probe " + tag + b".a"]
+                       *after, b"probe " + tag + b".a"]
         if cwd is not None:
             self.steps.append(b"cd C:\\")
         for suffix in (b".b", b".o", b".o.status", b".o.err", b".a"):
@@ -479,6 +479,21 @@ def plan(b):
             ok(f"Ctrl+Break {i}: ended before its last discovery",
                len(out) < 40 * len(number({"before": after})), out[:80])
         b.case(interrupted, tag, tag + b".status", tag + b".a")
+
+
+    # The user types into another program's window while a batch file runs
+    # /x: its console stays behind. Last, for it leaves that window in front.
+    b.steps.append(b"front C:\\r\\w.rdy")
+    r = b.run(["/x"], title=b"Behind", after=[b"settle"])
+    b.steps.append(b"resetmenu")
+    b.send(b"C:\\r\\w.rdy")
+
+    def behind(r, ready):
+        handle = int(ready)
+        check("/x behind another window: it was in front", r["before"]["foreground"], handle)
+        check("/x behind another window: it is still in front", r["after"]["foreground"], handle)
+        check("/x behind another window: Close removed all the same", r["after"]["close"], -1)
+    b.case(behind, r, b"C:\\r\\w.rdy")
 
 
 def main():
