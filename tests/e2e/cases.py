@@ -418,8 +418,8 @@ def group_rounding():
 
 VERSIONS = [("win95", b"Windows 95"), ("win98", b"Windows 98"), ("winme", b"Windows ME"),
             ("nt40", b"Windows NT"), ("win2k", b"Windows NT-2000"), ("winxp", b"Windows NT-XP"),
-            ("win2003", b"Windows NT-Server 2003"), ("vista", b""), ("win7", b""),
-            ("win10", b"")]
+            ("win2003", b"Windows NT-Server 2003"), ("winxp64", b"Windows NT-XP"),
+            ("vista", b""), ("win7", b""), ("win10", b"")]
 
 
 def group_versions():
