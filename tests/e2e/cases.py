@@ -372,7 +372,7 @@ def own_calls(args):
     program's image."""
     exe = os.path.join(session.state, "bin", "ostrivel.exe")
     base, size = pe_image(exe)
-    status, trace = session.wine_run([exe] + args, debug="+relay")
+    _, trace = session.wine_run([exe] + args, debug="+relay")
     calls = []
     for m in re.finditer(r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace, re.M):
         if base <= int(m.group(3), 16) < base + size:
