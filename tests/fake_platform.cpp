@@ -432,7 +432,7 @@ GetVersionExA(VersionInfo *info)
 	bool ex = info->dwOSVersionInfoSize == VERSION_INFO_EX_SIZE;
 	bool basic = info->dwOSVersionInfoSize == VERSION_INFO_SIZE;
 	if (!((ex && state.acceptsEx) || (basic && state.acceptsBasic))) {
-		/* Leave marks a re-zeroing would wipe, and a failed call's record is no answer. */
+		/* Marks a re-zeroing would wipe; what a failed call leaves is no answer. */
 		info->dwBuildNumber = 1381;
 		info->wProductType = NT_WORKSTATION;
 		return 0;

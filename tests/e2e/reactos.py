@@ -480,7 +480,6 @@ def plan(b):
                len(out) < 40 * len(number({"before": after})), out[:80])
         b.case(interrupted, tag, tag + b".status", tag + b".a")
 
-
     # The user types into another program's window while a batch file runs
     # /x: its console stays behind. Last, for it leaves that window in front.
     b.steps.append(b"front C:\\r\\w.rdy")
