@@ -256,16 +256,21 @@ def start(state, binaries):
         die("wineboot failed: " + out[-2000:])
     # Wine's desktop ends with its last window and takes seconds to come back,
     # so a window of our own keeps it up between console windows.
+    # One that ends before it is ready is Wine's failure: tried again.
     ready = os.path.join(state, "keeper.ready")
-    keeper = s.spawn([os.path.join(state, "bin", "window_probe.exe"),
-                      winpath(os.path.join(state, "keeper.log")), winpath(ready)])
-    with open(os.path.join(state, "keeper.pid"), "w") as f:
-        f.write(str(keeper.pid) + "\n")
-    deadline = time.time() + 60
-    while not os.path.exists(ready):
-        if time.time() > deadline or keeper.poll() is not None:
-            die("the window probe did not start")
-        time.sleep(0.1)
+    for attempt in range(3):
+        keeper = s.spawn([os.path.join(state, "bin", "window_probe.exe"),
+                          winpath(os.path.join(state, "keeper.log")), winpath(ready)])
+        with open(os.path.join(state, "keeper.pid"), "w") as f:
+            f.write(str(keeper.pid) + "\n")
+        deadline = time.time() + 60
+        while not os.path.exists(ready) and keeper.poll() is None and time.time() < deadline:
+            time.sleep(0.1)
+        if os.path.exists(ready) or keeper.poll() is None:
+            break
+        sys.stderr.write(f"wine harness: window probe exited {keeper.returncode}; trying again\n")
+    if not os.path.exists(ready):
+        die("the window probe did not start")
 
 
 def stop(state):
