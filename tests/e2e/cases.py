@@ -369,14 +369,20 @@ def group_info():
 def own_calls(args):
     """The entries the program calls itself when run with ARGS, in order, as
     (name, arguments): the calls of Wine's relay trace that return into the
-    program's image."""
+    program's image. A run with none is one Wine did not start: tried again,
+    twice at most."""
     exe = os.path.join(session.state, "bin", "ostrivel.exe")
     base, size = pe_image(exe)
-    _, trace = session.wine_run([exe] + args, debug="+relay")
-    calls = []
-    for m in re.finditer(r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace, re.M):
-        if base <= int(m.group(3), 16) < base + size:
-            calls.append((m.group(1), m.group(2)))
+    for attempt in range(3):
+        status, trace = session.wine_run([exe] + args, debug="+relay")
+        calls = []
+        for m in re.finditer(r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace,
+                             re.M):
+            if base <= int(m.group(3), 16) < base + size:
+                calls.append((m.group(1), m.group(2)))
+        if calls:
+            break
+        sys.stderr.write(f"wine harness: a run that made no calls (exit {status}); trying again\n")
     return calls
 
 
