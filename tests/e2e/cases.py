@@ -464,27 +464,12 @@ def group_versions():
 def start_window(hang=False, slow_ms=None, caption=None):
     """A window probe of its own: one that stops pumping messages (HANG),
     takes SLOW_MS to answer each WM_FONTCHANGE, or is captioned CAPTION above
-    all others; returns it and its log. A probe that ends before it is ready
-    is Wine's failure to start it: tried again, twice at most."""
-    for attempt in range(3):
-        tag = f"w{time.monotonic_ns()}"
-        log, ready = os.path.join(work, tag + ".log"), os.path.join(work, tag + ".ready")
-        args = [os.path.join(session.state, "bin", "window_probe.exe"), winpath(log),
-                winpath(ready)]
-        p = session.spawn(args + (["caption", caption] if caption is not None else []) +
-                          (["hang"] if hang else []) +
-                          (["slow", str(slow_ms)] if slow_ms is not None else []))
-        deadline = time.time() + 60
-        while not os.path.exists(ready) and p.poll() is None and time.time() < deadline:
-            time.sleep(0.05)
-        if os.path.exists(ready):
-            return p, log
-        if p.poll() is None:
-            p.kill()
-            raise RuntimeError("window probe not ready after 60 s")
-        sys.stderr.write(f"wine harness: window probe exited {p.returncode} before it was "
-                         "ready; trying again\n")
-    raise RuntimeError("the window probe did not start in three tries")
+    all others; returns it and its log."""
+    tag = f"w{time.monotonic_ns()}"
+    log, ready = os.path.join(work, tag + ".log"), os.path.join(work, tag + ".ready")
+    return session.window_probe(log, ready, (["caption", caption] if caption is not None else []) +
+                                (["hang"] if hang else []) +
+                                (["slow", str(slow_ms)] if slow_ms is not None else [])), log
 
 
 def messages(log):

@@ -162,6 +162,25 @@ class Session:
         return subprocess.Popen([self.wine] + args, env=self.env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def window_probe(self, log, ready, extra=()):
+        """Starts the window probe with the files LOG and READY and EXTRA, and
+        returns it once READY is written. One that ends before is Wine's
+        failure to start it: tried again, twice at most."""
+        args = [os.path.join(self.state, "bin", "window_probe.exe"), winpath(log), winpath(ready)]
+        for attempt in range(3):
+            p = self.spawn(args + list(extra))
+            deadline = time.time() + 60
+            while not os.path.exists(ready) and p.poll() is None and time.time() < deadline:
+                time.sleep(0.05)
+            if os.path.exists(ready):
+                return p
+            if p.poll() is None:
+                p.kill()
+                raise RuntimeError("the window probe was not ready after 60 s")
+            sys.stderr.write(f"wine harness: the window probe exited {p.returncode} before it "
+                             "was ready; trying again\n")
+        raise RuntimeError("the window probe did not start in three tries")
+
 
 SKIPPED = 77  # CTest's SKIP_RETURN_CODE for every e2e test
 
@@ -256,21 +275,13 @@ def start(state, binaries):
         die("wineboot failed: " + out[-2000:])
     # Wine's desktop ends with its last window and takes seconds to come back,
     # so a window of our own keeps it up between console windows.
-    # One that ends before it is ready is Wine's failure: tried again.
     ready = os.path.join(state, "keeper.ready")
-    for attempt in range(3):
-        keeper = s.spawn([os.path.join(state, "bin", "window_probe.exe"),
-                          winpath(os.path.join(state, "keeper.log")), winpath(ready)])
-        with open(os.path.join(state, "keeper.pid"), "w") as f:
-            f.write(str(keeper.pid) + "\n")
-        deadline = time.time() + 60
-        while not os.path.exists(ready) and keeper.poll() is None and time.time() < deadline:
-            time.sleep(0.1)
-        if os.path.exists(ready) or keeper.poll() is None:
-            break
-        sys.stderr.write(f"wine harness: window probe exited {keeper.returncode}; trying again\n")
-    if not os.path.exists(ready):
-        die("the window probe did not start")
+    try:
+        keeper = s.window_probe(os.path.join(state, "keeper.log"), ready)
+    except RuntimeError as e:
+        die(str(e))
+    with open(os.path.join(state, "keeper.pid"), "w") as f:
+        f.write(str(keeper.pid) + "\n")
 
 
 def stop(state):
