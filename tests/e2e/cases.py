@@ -17,7 +17,8 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine import SKIPPED, Session, pe_image, pe_machine, skipped, winpath  # noqa: E402
+from wine import (SKIPPED, NotStarted, Session, pe_image, pe_machine, skipped,  # noqa: E402
+                  tried_thrice, winpath)
 
 TEMP_TITLE = b"{98C1C303-2A9E-11d4-9FF5-006067718D05}"
 USAGE = (b"\r\nOstrivel v1.0\r\n"
@@ -110,18 +111,13 @@ def run(args, title=None, cwd=None, before=(), command=None, wide=False, nowindo
     program with a UTF-16 command line, ARGS being text; NOWINDOW starts it
     in a console of its own that has no window. BEFORE and AFTER are steps
     of the console probe's just before the first view and the second."""
-    for attempt in range(3):
-        r = run_once(args, title, cwd, before, command, wide, nowindow, after)
-        if r is not None:
-            return r
-        sys.stderr.write("wine harness: the console had no window when the probe looked;"
-                         " trying again\n")
-    raise RuntimeError("three consoles without a window")
+    return tried_thrice(lambda: run_once(args, title, cwd, before, command, wide, nowindow,
+                                         after))
 
 
 def run_once(args, title, cwd, before, command, wide, nowindow, after):
-    """run, once; None where Wine gave the console no window (now and then
-    seen: a probe saw none, and the title read back empty)."""
+    """run, once. Wine now and then gives the console no window: a probe sees
+    none, and the title reads back empty."""
     tag = f"r{time.monotonic_ns()}"
     steps = []
     if title is not None:
@@ -147,7 +143,7 @@ def run_once(args, title, cwd, before, command, wide, nowindow, after):
             return f.read()
     r = {"before": parse_probe(read(".before")), "after": parse_probe(read(".after"))}
     if r["before"]["console"] == 0 or r["after"]["console"] == 0:
-        return None
+        raise NotStarted("the console had no window when the probe looked")
     code, elapsed, end = read(".out.status").split()
     check(f"{shorten(args or command)[:60]}: nothing on standard error", read(".out.err"), b"")
     return dict(r, out=read(".out"), status=int(code), ms=int(elapsed), end=int(end))
@@ -369,21 +365,19 @@ def group_info():
 def own_calls(args):
     """The entries the program calls itself when run with ARGS, in order, as
     (name, arguments): the calls of Wine's relay trace that return into the
-    program's image. A run with none is one Wine did not start: tried again,
-    twice at most."""
+    program's image. A run with none is one Wine did not start."""
     exe = os.path.join(session.state, "bin", "ostrivel.exe")
     base, size = pe_image(exe)
-    for attempt in range(3):
+
+    def traced():
         status, trace = session.wine_run([exe] + args, debug="+relay")
-        calls = []
-        for m in re.finditer(r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace,
-                             re.M):
-            if base <= int(m.group(3), 16) < base + size:
-                calls.append((m.group(1), m.group(2)))
-        if calls:
-            break
-        sys.stderr.write(f"wine harness: a run that made no calls (exit {status}); trying again\n")
-    return calls
+        calls = [(m.group(1), m.group(2)) for m in re.finditer(
+            r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace, re.M)
+            if base <= int(m.group(3), 16) < base + size]
+        if not calls:
+            raise NotStarted(f"a traced run made no calls (exit {status})")
+        return calls
+    return tried_thrice(traced)
 
 
 def error_mode():
@@ -605,8 +599,9 @@ def group_wildcards():
 def start_pair(i, reps):
     """The two consoles of pair I, each ready and waiting for the file GO. A
     pair in which Wine did not start both within 60 s is started again, under
-    new names, twice at most."""
-    for attempt in range(3):
+    new names."""
+    def start():
+        attempt = time.monotonic_ns()
         go = os.path.join(work, f"go{i}.{attempt}")
         started, tags = [], []
         for side in (b"a", b"b"):
@@ -625,8 +620,8 @@ def start_pair(i, reps):
             time.sleep(0.01)
         for p, _ in started:
             p.kill()
-        sys.stderr.write(f"pair {i}: Wine did not start both consoles; trying again\n")
-    raise RuntimeError("consoles did not start")
+        raise NotStarted(f"pair {i}: Wine did not start both consoles")
+    return tried_thrice(start)
 
 
 def group_concurrency(pairs=20, reps=5):

@@ -71,7 +71,20 @@ def winpath(path):
 
 
 class NotStarted(Exception):
-    pass
+    """Wine failed to start what a case ran: seen now and then, and not the
+    case's failure."""
+
+
+def tried_thrice(attempt):
+    """ATTEMPT's result; where it raises NotStarted, it is called again, twice
+    at most, saying so on standard error."""
+    for n in range(3):
+        try:
+            return attempt()
+        except NotStarted as e:
+            why = str(e)
+            sys.stderr.write(f"wine harness: {why} (try {n + 1} of 3)\n")
+    raise RuntimeError(why + ", three times")
 
 
 class Session:
@@ -101,14 +114,8 @@ class Session:
     def console(self, steps, timeout=120):
         """Runs the console probe with STEPS (lines of bytes) in a new console
         window; returns its exit status. Steps name files by Windows path.
-        A console in which the probe never started is Wine's failure, not the
-        case's: it is tried again, twice at most."""
-        for attempt in range(3):
-            try:
-                return self.console_wait(self.console_start(steps), timeout)
-            except NotStarted as e:
-                sys.stderr.write(f"wine harness: {e}; trying again\n")
-        raise RuntimeError("the console probe did not start in three consoles")
+        A console in which the probe never started is tried again."""
+        return tried_thrice(lambda: self.console_wait(self.console_start(steps), timeout))
 
     def console_start(self, steps):
         """Starts a console like console() and returns at once."""
@@ -148,14 +155,13 @@ class Session:
             self.wine_run(["reg", "delete", key, "/f"])
         else:
             # Wine now and then fails to start reg itself ("Application could
-            # not be started"): tried again, twice at most.
-            for _ in range(3):
+            # not be started").
+            def add():
                 status, out = self.wine_run(["reg", "add", key, "/v", "Version", "/d",
                                              version, "/f"])
-                if status == 0:
-                    return
-                sys.stderr.write(f"wine harness: reg add failed: {out.strip()}; trying again\n")
-            raise RuntimeError("reg add failed: " + out)
+                if status != 0:
+                    raise NotStarted("reg add failed: " + out.strip())
+            tried_thrice(add)
 
     def spawn(self, args):
         """Starts a Windows program outside any console; returns the Popen."""
@@ -164,10 +170,10 @@ class Session:
 
     def window_probe(self, log, ready, extra=()):
         """Starts the window probe with the files LOG and READY and EXTRA, and
-        returns it once READY is written. One that ends before is Wine's
-        failure to start it: tried again, twice at most."""
+        returns it once READY is written. One that ends before is tried again."""
         args = [os.path.join(self.state, "bin", "window_probe.exe"), winpath(log), winpath(ready)]
-        for attempt in range(3):
+
+        def start():
             p = self.spawn(args + list(extra))
             deadline = time.time() + 60
             while not os.path.exists(ready) and p.poll() is None and time.time() < deadline:
@@ -177,9 +183,8 @@ class Session:
             if p.poll() is None:
                 p.kill()
                 raise RuntimeError("the window probe was not ready after 60 s")
-            sys.stderr.write(f"wine harness: the window probe exited {p.returncode} before it "
-                             "was ready; trying again\n")
-        raise RuntimeError("the window probe did not start in three tries")
+            raise NotStarted(f"the window probe exited {p.returncode} before it was ready")
+        return tried_thrice(start)
 
 
 SKIPPED = 77  # CTest's SKIP_RETURN_CODE for every e2e test
