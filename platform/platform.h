@@ -31,6 +31,22 @@ typedef int(PLAT_WINAPI *DiskFreeSpaceExProc)(const char *root,
                                               uint64_t *total,
                                               uint64_t *totalFree);
 
+/* EnumWindows' callback (WNDENUMPROC): not 0 to go on. */
+typedef int (*EnumWindowsProc)(WindowHandle window, intptr_t data);
+/* SendMessageCallbackA's (SENDASYNCPROC): a window's answer, with the caller's data. */
+typedef void (*SendAsyncProc)(WindowHandle window, unsigned message, uintptr_t data,
+                              intptr_t result);
+
+/* Layout of MSG. */
+struct Message {
+	WindowHandle hwnd;
+	unsigned message;
+	uintptr_t wParam;
+	intptr_t lParam;
+	uint32_t time;
+	int32_t x, y;
+};
+
 /* Layout of OSVERSIONINFOEXA; OSVERSIONINFOA is its first 148 bytes. */
 struct VersionInfo {
 	uint32_t dwOSVersionInfoSize;
@@ -60,8 +76,9 @@ const unsigned BY_COMMAND = 0x0000;          /* MF_BYCOMMAND */
  */
 const unsigned FRAME_REFRESH = 0x4037;
 const unsigned FONTCHANGE_MESSAGE = 0x001D;  /* WM_FONTCHANGE */
-const WindowHandle BROADCAST_WINDOW = 0xFFFF; /* HWND_BROADCAST */
-const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */
+const unsigned REMOVE_MESSAGE = 0x0001;      /* PM_REMOVE */
+/* QS_ALLINPUT as it was before XP's QS_RAWINPUT, which older systems refuse. */
+const unsigned ANY_MESSAGE = 0x00FF;
 const unsigned ANCESTOR_PARENT = 1;          /* GA_PARENT */
 const unsigned ANCESTOR_ROOTOWNER = 3;       /* GA_ROOTOWNER */
 const unsigned ANSI_CODE_PAGE = 0;           /* CP_ACP */
@@ -114,12 +131,24 @@ MenuHandle GetSystemMenu(WindowHandle window, int revert);
 int DeleteMenu(MenuHandle menu, unsigned position, unsigned flags);
 int SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
                  int cx, int cy, unsigned flags);
-int SendMessageTimeoutA(WindowHandle window, unsigned message,
-                        uintptr_t wParam, intptr_t lParam,
-                        unsigned flags, unsigned timeoutMs,
-                        uintptr_t *result);
+
+/*
+ * Messages (user32). A window of another thread answers SendMessageCallbackA
+ * in its own time, and the callback runs only while the sender takes its
+ * messages (PeekMessageA). IsHungAppWindow is missing before 2000: it says
+ * no there.
+ */
+int EnumWindows(EnumWindowsProc proc, intptr_t data);
+int IsHungAppWindow(WindowHandle window);
+int SendMessageCallbackA(WindowHandle window, unsigned message, uintptr_t wParam,
+                         intptr_t lParam, SendAsyncProc callback, uintptr_t data);
+int PeekMessageA(Message *message, WindowHandle window, unsigned first, unsigned last,
+                 unsigned remove);
+unsigned MsgWaitForMultipleObjects(unsigned count, const void *handles, int waitAll,
+                                   unsigned milliseconds, unsigned wakeMask);
 
 /* System (kernel32). */
+unsigned GetTickCount(void);
 int GetVersionExA(VersionInfo *info);
 unsigned GetCurrentDirectoryA(unsigned size, char *buffer);
 ModuleHandle GetModuleHandleA(const char *moduleName);

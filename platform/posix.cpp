@@ -66,8 +66,25 @@ WindowHandle GetForegroundWindow(void) { return 0; }
 MenuHandle GetSystemMenu(WindowHandle, int) { return 0; }
 int DeleteMenu(MenuHandle, unsigned, unsigned) { return 0; }
 int SetWindowPos(WindowHandle, WindowHandle, int, int, int, int, unsigned) { return 0; }
-int SendMessageTimeoutA(WindowHandle, unsigned, uintptr_t, intptr_t, unsigned,
-                        unsigned, uintptr_t *) { return 0; }
+/* No windows to tell: the font change reaches no one, and nothing is waited for. */
+int EnumWindows(EnumWindowsProc, intptr_t) { return 1; }
+int IsHungAppWindow(WindowHandle) { return 0; }
+int SendMessageCallbackA(WindowHandle, unsigned, uintptr_t, intptr_t, SendAsyncProc,
+                         uintptr_t) { return 0; }
+int PeekMessageA(Message *, WindowHandle, unsigned, unsigned, unsigned) { return 0; }
+unsigned MsgWaitForMultipleObjects(unsigned, const void *, int, unsigned milliseconds, unsigned)
+{
+	Sleep(milliseconds);
+	return 0x102; /* WAIT_TIMEOUT */
+}
+
+unsigned
+GetTickCount(void)
+{
+	struct timespec ts;
+	clock_gettime(CLOCK_MONOTONIC, &ts);
+	return static_cast<unsigned>(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
+}
 int GetVersionExA(VersionInfo *) { return 0; }
 
 /* The length without the NUL, or the size needed when the buffer is short. */

@@ -1,6 +1,7 @@
 /* Win32: the real platform, kernel32 and user32 through their ANSI entries. */
 #include "platform.h"
 
+#include <stddef.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <windows.h>
@@ -70,7 +71,12 @@ static_assert(plat::FRAME_REFRESH == (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | S
                                       SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS),
               "");
 static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
-static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
+static_assert(plat::REMOVE_MESSAGE == PM_REMOVE, "");
+static_assert(plat::ANY_MESSAGE == (QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE |
+                                    QS_TIMER | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY),
+              "");
+static_assert(sizeof(plat::Message) == sizeof(MSG), "Message must match MSG");
+static_assert(offsetof(plat::Message, time) == offsetof(MSG, time), "");
 static_assert(plat::ANCESTOR_PARENT == GA_PARENT, "");
 static_assert(plat::ANCESTOR_ROOTOWNER == GA_ROOTOWNER, "");
 static_assert(plat::ANSI_CODE_PAGE == CP_ACP, "");
@@ -84,6 +90,7 @@ typedef DWORD(WINAPI *GetTitleWProc)(LPWSTR, DWORD);
 typedef BOOL(WINAPI *SetTitleWProc)(LPCWSTR);
 typedef HWND(WINAPI *ConsoleWindowProc)(void);
 typedef HWND(WINAPI *AncestorProc)(HWND, UINT);
+typedef BOOL(WINAPI *HungProc)(HWND);
 
 /*
  * Entries some systems lack (the wide ones, msvcrt's later additions) are
@@ -263,17 +270,69 @@ SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
 	                      flags);
 }
 
-int
-SendMessageTimeoutA(WindowHandle window, unsigned message,
-                    uintptr_t wParam, intptr_t lParam,
-                    unsigned flags, unsigned timeoutMs, uintptr_t *result)
+/* The system calls back through these, with its own types and convention. */
+struct Enumeration {
+	EnumWindowsProc proc;
+	intptr_t data;
+};
+
+static BOOL CALLBACK
+EachWindow(HWND window, LPARAM enumeration)
 {
-	DWORD_PTR r = 0;
-	LRESULT ok = ::SendMessageTimeoutA(ToHwnd(window), message, wParam,
-	                                   lParam, flags, timeoutMs, &r);
-	if (result != nullptr)
-		*result = r;
-	return ok != 0;
+	const Enumeration *e = reinterpret_cast<const Enumeration *>(enumeration);
+	return e->proc(reinterpret_cast<WindowHandle>(window), e->data);
+}
+
+int
+EnumWindows(EnumWindowsProc proc, intptr_t data)
+{
+	Enumeration e = {proc, data};
+	return ::EnumWindows(EachWindow, reinterpret_cast<LPARAM>(&e));
+}
+
+int
+IsHungAppWindow(WindowHandle window)
+{
+	HungProc hung = reinterpret_cast<HungProc>(Entry("user32.dll", "IsHungAppWindow"));
+	return hung != nullptr && hung(ToHwnd(window));
+}
+
+/* One callback serves every send: the program has one thread and one. */
+static SendAsyncProc answerProc;
+
+static VOID CALLBACK
+Answer(HWND window, UINT message, ULONG_PTR data, LRESULT result)
+{
+	answerProc(reinterpret_cast<WindowHandle>(window), message, data, result);
+}
+
+int
+SendMessageCallbackA(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam,
+                     SendAsyncProc callback, uintptr_t data)
+{
+	answerProc = callback;
+	return ::SendMessageCallbackA(ToHwnd(window), message, wParam, lParam, Answer, data);
+}
+
+int
+PeekMessageA(Message *message, WindowHandle window, unsigned first, unsigned last,
+             unsigned remove)
+{
+	return ::PeekMessageA(reinterpret_cast<MSG *>(message), ToHwnd(window), first, last, remove);
+}
+
+unsigned
+MsgWaitForMultipleObjects(unsigned count, const void *handles, int waitAll,
+                          unsigned milliseconds, unsigned wakeMask)
+{
+	return ::MsgWaitForMultipleObjects(count, static_cast<const HANDLE *>(handles), waitAll,
+	                                   milliseconds, wakeMask);
+}
+
+unsigned
+GetTickCount(void)
+{
+	return ::GetTickCount();
 }
 
 int

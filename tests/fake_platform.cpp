@@ -407,16 +407,86 @@ SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
 }
 
 int
-SendMessageTimeoutA(WindowHandle window, unsigned message, std::uintptr_t wParam,
-                    std::intptr_t lParam, unsigned flags, unsigned timeoutMs,
-                    std::uintptr_t *result)
+EnumWindows(EnumWindowsProc proc, std::intptr_t data)
 {
-	Log("SendMessageTimeoutA(0x%jX,0x%X,%ju,%jd,0x%X,%u)",
-	    static_cast<uintmax_t>(window), message, static_cast<uintmax_t>(wParam),
-	    static_cast<intmax_t>(lParam), flags, timeoutMs);
-	if (result != nullptr)
-		*result = 0;
+	Log("EnumWindows()");
+	for (const fake::Window &w : state.windows)
+		if (!proc(w.handle, data))
+			break;
 	return 1;
+}
+
+int
+IsHungAppWindow(WindowHandle window)
+{
+	for (const fake::Window &w : state.windows)
+		if (w.handle == window)
+			return state.hasHungEntry && w.hung;
+	return 0;
+}
+
+/* Queued to the window; its answer is due once its thread gets to it. */
+int
+SendMessageCallbackA(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                     std::intptr_t lParam, SendAsyncProc callback, std::uintptr_t data)
+{
+	Log("SendMessageCallbackA(%ju,0x%X,%ju,%jd,%ju)", static_cast<uintmax_t>(window), message,
+	    static_cast<uintmax_t>(wParam), static_cast<intmax_t>(lParam),
+	    static_cast<uintmax_t>(data));
+	for (std::size_t i = 0; i < state.windows.size(); i++) {
+		fake::Window &w = state.windows[i];
+		if (w.handle != window)
+			continue;
+		if (w.refuses)
+			return 0;
+		w.received++;
+		if (w.hung)
+			return 1;
+		/* After whatever its thread was given before, in the order given. */
+		unsigned start = state.ticks;
+		for (const fake::State::Answer &a : state.answers)
+			if (state.windows[a.window].thread == w.thread &&
+			    a.due - state.ticks > start - state.ticks)
+				start = a.due;
+		state.answers.push_back({start + w.answerMs, i, callback, data});
+		return 1;
+	}
+	return 0;
+}
+
+/* Answers that are due run here, as they do on Windows; nothing is ever posted. */
+int
+PeekMessageA(Message *, WindowHandle, unsigned, unsigned, unsigned)
+{
+	for (std::size_t i = 0; i < state.answers.size();) {
+		fake::State::Answer a = state.answers[i];
+		if (state.ticks - a.due >= 0x80000000u) { /* not yet, across a wrap too */
+			i++;
+			continue;
+		}
+		state.answers.erase(state.answers.begin() + static_cast<std::ptrdiff_t>(i));
+		state.windows[a.window].answered++;
+		a.callback(state.windows[a.window].handle, FONTCHANGE_MESSAGE, a.data, 0);
+	}
+	return 0;
+}
+
+/* Time passes: to the next answer due, or by the whole wait. */
+unsigned
+MsgWaitForMultipleObjects(unsigned, const void *, int, unsigned milliseconds, unsigned)
+{
+	unsigned wait = milliseconds;
+	for (const fake::State::Answer &a : state.answers)
+		if (a.due - state.ticks - 1 < 0x7FFFFFFFu) /* due later: what is due now woke it already */
+			wait = std::min(wait, a.due - state.ticks);
+	state.ticks += wait;
+	return wait < milliseconds ? 0 : 0x102; /* input, or WAIT_TIMEOUT */
+}
+
+unsigned
+GetTickCount(void)
+{
+	return state.ticks;
 }
 
 int

@@ -61,6 +61,22 @@ const plat::WindowHandle DESKTOP = 0x10014;        /* GetDesktopWindow */
 const plat::WindowHandle MESSAGE_PARENT = 0x10016; /* parent of message-only windows */
 const plat::WindowHandle STALE = 0xDEAD0;          /* no window */
 
+/*
+ * A top-level window, for the font-change broadcast. Windows of one thread
+ * handle what is sent to them one after another, each taking answerMs; a
+ * hung one (IsHungAppWindow says so) handles nothing while the program runs.
+ * One may refuse the send, as Vista and later refuse a program with fewer
+ * rights. received counts the messages sent to it, which it handles when it
+ * gets to them, answered the answers that reached the program.
+ */
+struct Window {
+	plat::WindowHandle handle = 0;
+	int thread = 0;
+	unsigned answerMs = 0;
+	bool hung = false, refuses = false;
+	int received = 0, answered = 0;
+};
+
 /* Output code pages the fake converts to; 0 is none (no console). */
 const unsigned OEM_US = 437, UTF8 = 65001;
 
@@ -103,6 +119,18 @@ struct State {
 	plat::WindowHandle standIn = 0x5100, terminalWindow = 0x7700; /* pseudo consoles */
 	plat::WindowHandle foreground = 0;
 	plat::MenuHandle systemMenu = 0;
+
+	/* Top-level windows, in Z-order; the tick count, which the waits advance. */
+	std::vector<Window> windows;
+	bool hasHungEntry = true; /* IsHungAppWindow: 2000 and later */
+	unsigned ticks = 0;
+	struct Answer {
+		unsigned due;
+		std::size_t window;
+		plat::SendAsyncProc callback;
+		std::uintptr_t data;
+	};
+	std::vector<Answer> answers; /* on their way back */
 
 	/* Version: which record sizes GetVersionExA accepts, and what it says. */
 	bool acceptsEx = true, acceptsBasic = true;

@@ -19,6 +19,7 @@ KERNEL32.dll CreateMutexA both 95, NT 3.1: the guard of the temporary title
 KERNEL32.dll GetConsoleOutputCP both 95, NT 3.1: the page echoed values are shown in
 KERNEL32.dll GetConsoleTitleA both 95, NT 3.1
 KERNEL32.dll GetCurrentDirectoryA both 95, NT 3.1
+KERNEL32.dll GetTickCount both 95, NT 3.1: the bound of the wait for windows
 KERNEL32.dll GetDiskFreeSpaceA both 95, NT 3.1: the query where the 64-bit one is missing
 KERNEL32.dll GetModuleHandleA both 95, NT 3.1
 KERNEL32.dll GetProcAddress both 95, NT 3.1
@@ -32,12 +33,15 @@ KERNEL32.dll Sleep both 95, NT 3.1
 KERNEL32.dll WaitForSingleObject both 95, NT 3.1
 KERNEL32.dll WideCharToMultiByte both 95, NT 3.1
 USER32.dll DeleteMenu both 95, NT 3.1
+USER32.dll EnumWindows both 95, NT 3.1: the windows the font change goes to
 USER32.dll FindWindowA both 95, NT 3.1
 USER32.dll GetClassNameA both 95, NT 3.1: tells the stand-in of a pseudo console
 USER32.dll GetDesktopWindow both 95, NT 3.1: the parent of every top-level window
 USER32.dll GetForegroundWindow both 95, NT 3.1
 USER32.dll GetSystemMenu both 95, NT 3.1
-USER32.dll SendMessageTimeoutA both 95, NT 3.1
+USER32.dll MsgWaitForMultipleObjects both 95, NT 3.1: waits for the answers of windows
+USER32.dll PeekMessageA both 95, NT 3.1: the answers arrive while messages are taken
+USER32.dll SendMessageCallbackA both 95, NT 3.1: the font change sent without waiting
 USER32.dll SetWindowPos both 95, NT 3.1
 msvcrt.dll __getmainargs both the start-up; in every msvcrt.dll (NT 4, 95 OSR 2.5, IE 4)
 msvcrt.dll __set_app_type both the start-up; in every msvcrt.dll
@@ -53,7 +57,7 @@ msvcrt.dll _stat64 64 in every x64 msvcrt.dll (the 64-bit program'"'"'s _stat)
 '
 # Present on some of those systems only: looked up, never imported.
 runtime='GetConsoleTitleW SetConsoleTitleW GetDiskFreeSpaceExA __wgetmainargs _wstat _wstat64
-GetConsoleWindow GetAncestor'
+GetConsoleWindow GetAncestor IsHungAppWindow'
 
 want=$(echo "$allowed" | awk -v arch=$arch 'NF >= 3 && ($3 == "both" || $3 == arch) {print $1, $2}' |
 	LC_ALL=C sort)

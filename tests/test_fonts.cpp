@@ -5,12 +5,27 @@
 
 using Calls = std::vector<std::string>;
 
-static const std::string BROADCAST = "SendMessageTimeoutA(0xFFFF,0x1D,0,0,0x2,5000)";
-
-TEST_F(Fake, RefreshAloneBroadcastsOnce)
+/* Windows of threads of their own, answering at once. */
+static void
+Windows(std::initializer_list<plat::WindowHandle> handles)
 {
+	int thread = 0;
+	for (plat::WindowHandle h : handles) {
+		fake::Window w;
+		w.handle = h;
+		w.thread = ++thread;
+		fake::state.windows.push_back(w);
+	}
+}
+
+TEST_F(Fake, RefreshAloneTellsEveryWindowOnce)
+{
+	Windows({0x10, 0x20, 0x30});
 	EXPECT_EQ(RunOptions({"/r"}), "Refreshing fonts ... OK\n");
-	EXPECT_EQ(fake::state.calls, (Calls{BROADCAST}));
+	for (const fake::Window &w : fake::state.windows) {
+		EXPECT_EQ(w.received, 1) << w.handle;
+		EXPECT_EQ(w.answered, 1) << w.handle;
+	}
 }
 
 TEST_F(Fake, RefreshWithAMissingFontReportsZero)
@@ -20,7 +35,66 @@ TEST_F(Fake, RefreshWithAMissingFontReportsZero)
 	          "Existuje ? 0\n"
 	          "OK\n"
 	          "Refreshing fonts ... OK\n");
-	EXPECT_EQ(fake::state.calls, (Calls{"StatPath(C:\\Fonts\\nope.ttf)", BROADCAST}));
+	EXPECT_EQ(fake::state.calls, (Calls{"StatPath(C:\\Fonts\\nope.ttf)", "EnumWindows()"}));
+}
+
+/*
+ * However many windows are slow, /r waits 5 s in all, ending as soon as
+ * every window waited for has answered; none is left out, and those that
+ * have not answered get the message when they do. A hung window is not
+ * waited for where the system can tell (2000 and later); one that refuses
+ * the message (Vista and later: a program with more rights) neither.
+ */
+TEST_F(Fake, RefreshWaitsFiveSecondsInAllWhateverTheWindows)
+{
+	const unsigned NEVER = ~0u;
+	const struct {
+		const char *what;
+		int slow;          /* windows of one thread, 2 s each */
+		bool hung, refuses, entry;
+		unsigned start;    /* the tick count /r starts at */
+		unsigned waited;   /* how long /r waits */
+		int answered;      /* how many windows answered before OK */
+	} rows[] = {
+	    {"one quick window", 0, false, false, true, 0, 0, 1},
+	    {"eight slow windows of one program", 8, false, false, true, 0, 5000, 3},
+	    {"two slow windows", 2, false, false, true, 0, 4000, 3},
+	    {"a hung window", 0, true, false, true, 0, 0, 1},
+	    {"a hung window, 95 to NT 4", 0, true, false, false, 0, 5000, 1},
+	    {"a refusing window", 0, false, true, true, 0, 0, 1},
+	    {"the tick count wrapping", 8, false, false, true, NEVER - 999, 5000, 3},
+	};
+	for (const auto &r : rows) {
+		SCOPED_TRACE(r.what);
+		fake::Reset();
+		fake::state.ticks = r.start;
+		fake::state.hasHungEntry = r.entry;
+		Windows({0x100}); /* answers at once */
+		for (int i = 0; i < r.slow; i++) {
+			fake::Window w;
+			w.handle = 0x200 + static_cast<plat::WindowHandle>(i);
+			w.thread = 99;
+			w.answerMs = 2000;
+			fake::state.windows.push_back(w);
+		}
+		fake::Window odd;
+		odd.handle = 0x300;
+		odd.thread = 100;
+		odd.hung = r.hung;
+		odd.refuses = r.refuses;
+		if (r.hung || r.refuses)
+			fake::state.windows.push_back(odd);
+
+		EXPECT_EQ(RunOptions({"/r"}), "Refreshing fonts ... OK\n");
+		EXPECT_EQ(fake::state.ticks - r.start, r.waited);
+		int answered = 0;
+		for (const fake::Window &w : fake::state.windows) {
+			EXPECT_EQ(w.received, w.refuses ? 0 : 1) << w.handle;
+			answered += w.answered;
+		}
+		EXPECT_EQ(answered, r.answered);
+		EXPECT_EQ(fake::state.windows[0].answered, 1);
+	}
 }
 
 TEST_F(Fake, RefreshWithAnExistingFontReportsOne)
@@ -47,13 +121,15 @@ TEST_F(Fake, LongFontValueIsReportedWhole)
 	std::string out = RunOptions({"/r" + path});
 	EXPECT_EQ(out, "Adding font " + path + " ... Jmeno fontu " + path +
 	                   "\nExistuje ? 0\nOK\nRefreshing fonts ... OK\n");
-	EXPECT_EQ(fake::Calls("SendMessageTimeoutA").size(), 1u);
+	EXPECT_EQ(fake::Calls("EnumWindows").size(), 1u);
 }
 
-TEST_F(Fake, EachRefreshBroadcasts)
+TEST_F(Fake, EachRefreshTellsEveryWindow)
 {
+	Windows({0x10, 0x20});
 	EXPECT_EQ(RunOptions({"/r", "/R"}), "Refreshing fonts ... OK\nRefreshing fonts ... OK\n");
-	EXPECT_EQ(fake::state.calls, (Calls{BROADCAST, BROADCAST}));
+	EXPECT_EQ(fake::state.windows[0].received, 2);
+	EXPECT_EQ(fake::state.windows[1].answered, 2);
 }
 
 TEST_F(Fake, ExistenceIsWhateverTheStatusQueryAccepts)
