@@ -38,13 +38,26 @@ AvailableDiskSize(char drive)
 	       static_cast<double>(bytes) / GIGABYTE;
 }
 
-/* "?" when the directory cannot be read or does not fit: no drive at all. */
+/*
+ * The longest current directory in bytes: Windows limits paths in UTF-16
+ * units, and the ANSI page may take up to 3 bytes for one (UTF-8; 2 in the
+ * double-byte pages), so a folder that fits Windows may not fit 260 bytes.
+ */
+static char deepdir[3 * 32768];
+
+/* "?" when the directory cannot be read: no drive at all. */
 void
 GetCurDisk(char *drive)
 {
 	char dir[260];
 	unsigned n = plat::GetCurrentDirectoryA(sizeof dir, dir);
-	*drive = (n == 0 || n >= sizeof dir) ? '?' : dir[0];
+	if (n < sizeof dir) {
+		*drive = n == 0 ? '?' : dir[0];
+		return;
+	}
+	/* Too long for the buffer: n is the size it needs. */
+	n = plat::GetCurrentDirectoryA(sizeof deepdir, deepdir);
+	*drive = (n == 0 || n >= sizeof deepdir) ? '?' : deepdir[0];
 }
 
 void

@@ -236,12 +236,18 @@ TEST_F(DiskLinesTest, UnreadableDirectoryIsDriveQuestionMark)
 	EXPECT_EQ(DiskLines("D:\\"), "Disk ?=-1.000000 GB\nDisk C=10.500000 GB\n");
 }
 
-TEST_F(DiskLinesTest, DirectoryTooLongForTheBufferIsDriveQuestionMark)
+/*
+ * Windows counts the path limit in UTF-16 units, the 8-bit entry in bytes:
+ * in a double-byte page (932 here: "\x93\xfa" is one character) a folder of
+ * 153 characters takes 303 bytes, more than the buffer holds.
+ */
+TEST_F(DiskLinesTest, DeepFolderInADoubleBytePageNamesItsDrive)
 {
-	std::string deep = "D:\\" + std::string(256, 'd'); /* 259 chars: fits */
+	std::string deep = "D:\\";
+	for (int i = 0; i < 150; i++)
+		deep += "\x93\xfa";
 	EXPECT_EQ(DiskLines(deep), "Disk D=0.250000 GB\nDisk C=10.500000 GB\n");
-	deep += "d"; /* 260 chars and the NUL: does not */
-	EXPECT_EQ(DiskLines(deep), "Disk ?=-1.000000 GB\nDisk C=10.500000 GB\n");
+	EXPECT_EQ(DiskLines(deep.substr(0, 259)), "Disk D=0.250000 GB\nDisk C=10.500000 GB\n");
 }
 
 class Report : public DiskLinesTest {
