@@ -33,25 +33,24 @@ InstallFontIntoWindows(const char *path, const char16_t *typed, const char *show
 }
 
 static void
-Answered(plat::WindowHandle, unsigned, uintptr_t waitedFor, intptr_t)
+Answered(plat::WindowHandle, unsigned, uintptr_t, intptr_t)
 {
-	if (waitedFor)
-		answered++;
+	answered++;
 }
 
 /*
  * Every top-level window gets the message, as a broadcast would give it, but
  * the send returns at once: the answers come back while BroadcastFontChange
  * takes its messages. A window the system calls hung (no message taken for
- * 5 s) is not waited for; it, like a slow one, gets the message when it
- * answers again.
+ * 5 s) is not waited for: it is notified, and, like a slow one, gets the
+ * message when it answers again.
  */
 static int
 SendFontChange(plat::WindowHandle window, intptr_t)
 {
-	uintptr_t wait = !plat::IsHungAppWindow(window);
-	if (plat::SendMessageCallbackA(window, plat::FONTCHANGE_MESSAGE, 0, 0, Answered, wait) &&
-	    wait)
+	if (plat::IsHungAppWindow(window))
+		plat::SendNotifyMessageA(window, plat::FONTCHANGE_MESSAGE, 0, 0);
+	else if (plat::SendMessageCallbackA(window, plat::FONTCHANGE_MESSAGE, 0, 0, Answered, 0))
 		awaited++;
 	return 1;
 }

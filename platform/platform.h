@@ -142,6 +142,7 @@ int EnumWindows(EnumWindowsProc proc, intptr_t data);
 int IsHungAppWindow(WindowHandle window);
 int SendMessageCallbackA(WindowHandle window, unsigned message, uintptr_t wParam,
                          intptr_t lParam, SendAsyncProc callback, uintptr_t data);
+int SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam);
 int PeekMessageA(Message *message, WindowHandle window, unsigned first, unsigned last,
                  unsigned remove);
 unsigned MsgWaitForMultipleObjects(unsigned count, const void *handles, int waitAll,

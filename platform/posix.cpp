@@ -71,6 +71,7 @@ int EnumWindows(EnumWindowsProc, intptr_t) { return 1; }
 int IsHungAppWindow(WindowHandle) { return 0; }
 int SendMessageCallbackA(WindowHandle, unsigned, uintptr_t, intptr_t, SendAsyncProc,
                          uintptr_t) { return 0; }
+int SendNotifyMessageA(WindowHandle, unsigned, uintptr_t, intptr_t) { return 0; }
 int PeekMessageA(Message *, WindowHandle, unsigned, unsigned, unsigned) { return 0; }
 unsigned MsgWaitForMultipleObjects(unsigned, const void *, int, unsigned milliseconds, unsigned)
 {

@@ -315,6 +315,12 @@ SendMessageCallbackA(WindowHandle window, unsigned message, uintptr_t wParam, in
 }
 
 int
+SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam)
+{
+	return ::SendNotifyMessageA(ToHwnd(window), message, wParam, lParam);
+}
+
+int
 PeekMessageA(Message *message, WindowHandle window, unsigned first, unsigned last,
              unsigned remove)
 {

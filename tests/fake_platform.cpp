@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 namespace fake {
 
@@ -454,6 +455,20 @@ SendMessageCallbackA(WindowHandle window, unsigned message, std::uintptr_t wPara
 	return 0;
 }
 
+int
+SendNotifyMessageA(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                   std::intptr_t lParam)
+{
+	Log("SendNotifyMessageA(%ju,0x%X,%ju,%jd)", static_cast<uintmax_t>(window), message,
+	    static_cast<uintmax_t>(wParam), static_cast<intmax_t>(lParam));
+	for (fake::Window &w : state.windows)
+		if (w.handle == window && !w.refuses) {
+			w.received++;
+			return 1;
+		}
+	return 0;
+}
+
 /* Answers that are due run here, as they do on Windows; nothing is ever posted. */
 int
 PeekMessageA(Message *, WindowHandle, unsigned, unsigned, unsigned)
@@ -531,7 +546,7 @@ ModuleHandle
 GetModuleHandleA(const char *moduleName)
 {
 	Log("GetModuleHandleA(%s)", moduleName);
-	return std::strcmp(moduleName, "kernel32.dll") == 0 ? 0x7C800000 : 0;
+	return strcasecmp(moduleName, "kernel32.dll") == 0 ? 0x7C800000 : 0; /* any case, as Windows */
 }
 
 Proc
