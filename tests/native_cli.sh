@@ -1,21 +1,27 @@
 #!/bin/sh
 # Runs the native program as a user would, checking its output byte for byte.
-# Usage: native_cli.sh PROGRAM
+# Usage: native_cli.sh PROGRAM USAGE_FILE
 set -u
+rerun="sh $0 $*"
 prog=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+usage=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fails=0
 passes=0
 
-# check NAME EXPECTED ARGS...: stdout must be EXPECTED (printf format) and the
-# exit status 0. setsid leaves the program without a controlling terminal.
+# check NAME EXPECTED ARGS...: stdout must be EXPECTED (printf format, or
+# @FILE for FILE's bytes) and the exit status 0. setsid leaves the program
+# without a controlling terminal.
 check() {
 	name=$1 expected=$2
 	shift 2
 	(cd "$work" && setsid -w "$prog" "$@" >"$work/out" 2>"$work/err" </dev/null)
 	status=$?
-	printf "$expected" >"$work/want"
+	case $expected in
+	@*) cp "${expected#@}" "$work/want" ;;
+	*) printf "$expected" >"$work/want" ;;
+	esac
 	if [ $status -ne 0 ] || ! cmp -s "$work/out" "$work/want" || [ -s "$work/err" ]; then
 		echo "FAIL $name (status $status)"
 		echo "  want: $(od -c "$work/want" | head -5)"
@@ -27,10 +33,9 @@ check() {
 	fi
 }
 
-usage='\nOstrivel v1.0\n  usage:\n    /t"TitleCaptionText" - set TITLE of active console\n    /c - return HWND number of active Console\n    /f - return HWND of Foreground window\n    /i - return all Information (HWNDs of active console, active window, ...)\n    /r - refresh fonts (announce all the application)\n    /x - disable close button\n\n'
 
-check "no arguments" "$usage"
-check "question mark" "$usage" /?
+check "no arguments" "@$usage"
+check "question mark" "@$usage" /?
 check "unknown" 'unknown option /q\n' /q
 check "slash alone" 'unknown option /\n' /
 check "dash alone" 'unknown option -\n' -
@@ -62,4 +67,4 @@ check "long current directory" 'hwnd console=0\nhwnd foreground=0\nOS version=\n
 work=$saved
 
 echo "$passes passed, $fails failed"
-[ $fails -eq 0 ]
+[ $fails -eq 0 ] || { echo "to run it again: $rerun"; exit 1; }

@@ -36,3 +36,12 @@ RunMain(const std::vector<std::string> &args, int *status)
 		*status = rc;
 	return out;
 }
+
+std::string
+RunTyped(const std::vector<std::string> &ansi, const std::vector<std::u16string> &typed)
+{
+	fake::state.hasWideArgs = !typed.empty();
+	fake::state.wideArgs = {u"ostrivel"};
+	fake::state.wideArgs.insert(fake::state.wideArgs.end(), typed.begin(), typed.end());
+	return RunOptions(ansi);
+}

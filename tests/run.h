@@ -24,7 +24,11 @@ Capture(F f)
 	return testing::internal::GetCapturedStdout();
 }
 
-class Fake : public testing::Test {
+/* main gets ansi; the wide command line, where typed is not empty, has typed. */
+std::string RunTyped(const std::vector<std::string> &ansi, const std::vector<std::u16string> &typed);
+
+/* Every suite starts from a fresh fake: a 9x console with no windows. */
+class FakeTest : public testing::Test {
 protected:
 	void SetUp() override { fake::Reset(); }
 };

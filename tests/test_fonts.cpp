@@ -4,6 +4,9 @@
 #include "fonts/fonts.h"
 
 using Calls = std::vector<std::string>;
+using fake::Console;
+
+class Fonts : public FakeTest {};
 
 /* Windows of threads of their own, answering at once. */
 static void
@@ -18,7 +21,7 @@ Windows(std::initializer_list<plat::WindowHandle> handles)
 	}
 }
 
-TEST_F(Fake, RefreshAloneTellsEveryWindowOnce)
+TEST_F(Fonts, RefreshAloneTellsEveryWindowOnce)
 {
 	Windows({0x10, 0x20, 0x30});
 	EXPECT_EQ(RunOptions({"/r"}), "Refreshing fonts ... OK\n");
@@ -28,7 +31,7 @@ TEST_F(Fake, RefreshAloneTellsEveryWindowOnce)
 	}
 }
 
-TEST_F(Fake, RefreshWithAMissingFontReportsZero)
+TEST_F(Fonts, RefreshWithAMissingFontReportsZero)
 {
 	EXPECT_EQ(RunOptions({"/rC:\\Fonts\\nope.ttf"}),
 	          "Adding font C:\\Fonts\\nope.ttf ... Jmeno fontu C:\\Fonts\\nope.ttf\n"
@@ -45,7 +48,7 @@ TEST_F(Fake, RefreshWithAMissingFontReportsZero)
  * waited for where the system can tell (2000 and later); one that refuses
  * the message (Vista and later: a program with more rights) neither.
  */
-TEST_F(Fake, RefreshWaitsFiveSecondsInAllWhateverTheWindows)
+TEST_F(Fonts, RefreshWaitsFiveSecondsInAllWhateverTheWindows)
 {
 	const unsigned NEVER = ~0u;
 	const struct {
@@ -97,7 +100,7 @@ TEST_F(Fake, RefreshWaitsFiveSecondsInAllWhateverTheWindows)
 	}
 }
 
-TEST_F(Fake, RefreshWithAnExistingFontReportsOne)
+TEST_F(Fonts, RefreshWithAnExistingFontReportsOne)
 {
 	fake::state.files.insert("arial.ttf");
 	EXPECT_EQ(RunOptions({"-Rarial.ttf"}),
@@ -105,7 +108,7 @@ TEST_F(Fake, RefreshWithAnExistingFontReportsOne)
 	          "Refreshing fonts ... OK\n");
 }
 
-TEST_F(Fake, FontValuesAreReportedVerbatim)
+TEST_F(Fonts, FontValuesAreReportedVerbatim)
 {
 	/* Printed as data, never as a format. */
 	EXPECT_EQ(RunOptions({"/r%s%n%d"}),
@@ -113,7 +116,7 @@ TEST_F(Fake, FontValuesAreReportedVerbatim)
 	          "Refreshing fonts ... OK\n");
 }
 
-TEST_F(Fake, LongFontValueIsReportedWhole)
+TEST_F(Fonts, LongFontValueIsReportedWhole)
 {
 	std::string path(100000, 'f');
 	path.front() = 'A';
@@ -124,7 +127,7 @@ TEST_F(Fake, LongFontValueIsReportedWhole)
 	EXPECT_EQ(fake::Calls("EnumWindows").size(), 1u);
 }
 
-TEST_F(Fake, EachRefreshTellsEveryWindow)
+TEST_F(Fonts, EachRefreshTellsEveryWindow)
 {
 	Windows({0x10, 0x20});
 	EXPECT_EQ(RunOptions({"/r", "/R"}), "Refreshing fonts ... OK\nRefreshing fonts ... OK\n");
@@ -132,7 +135,7 @@ TEST_F(Fake, EachRefreshTellsEveryWindow)
 	EXPECT_EQ(fake::state.windows[1].answered, 2);
 }
 
-TEST_F(Fake, ExistenceIsWhateverTheStatusQueryAccepts)
+TEST_F(Fonts, ExistenceIsWhateverTheStatusQueryAccepts)
 {
 	fake::state.files.insert("C:\\Windows");
 	EXPECT_EQ(FileExists("C:\\Windows", nullptr), 1);
@@ -142,4 +145,29 @@ TEST_F(Fake, ExistenceIsWhateverTheStatusQueryAccepts)
 		          EXPECT_EQ(InstallFontIntoWindows("C:\\Windows", nullptr, "C:\\Windows"), 1);
 	          }),
 	          "Jmeno fontu C:\\Windows\nExistuje ? 1\n");
+}
+
+TEST_F(Fonts, LookedUpByThePathAsTyped)
+{
+	const std::u16string typed =
+	    u"C:\\Users\\\u0141ukasz\\Fonts\\\u0141\u00f3d\u017a \u65e5\u672c.ttf";
+	const std::string ansi = "C:\\Users\\?ukasz\\Fonts\\?\xf3" "d? ??.ttf";
+	const std::string lines = "Adding font " + ansi + " ... Jmeno fontu " + ansi + "\nExistuje ? ";
+	const std::string done = "\nOK\nRefreshing fonts ... OK\n";
+
+	fake::state.console = Console::WinXP;
+	fake::state.wideFiles.insert(typed);
+	EXPECT_EQ(RunTyped({"/r" + ansi}, {u"/r" + typed}), lines + "1" + done);
+	EXPECT_EQ(RunTyped({"/r" + ansi + "x"}, {u"/r" + typed + u"x"}),
+	          "Adding font " + ansi + "x ... Jmeno fontu " + ansi + "x\nExistuje ? 0" + done);
+	EXPECT_TRUE(fake::Calls("StatPath(").empty());
+
+	/* Where the runtime has no wide query, and where there is no wide form. */
+	fake::state.hasWideStat = false;
+	EXPECT_EQ(RunTyped({"/r" + ansi}, {u"/r" + typed}), lines + "0" + done);
+	EXPECT_EQ(fake::Calls("StatPath(").size(), 1u);
+	fake::state.hasWideStat = true;
+	fake::state.console = Console::Win9x;
+	EXPECT_EQ(RunTyped({"/r" + ansi}, {u"/r" + typed}), lines + "0" + done);
+	EXPECT_EQ(fake::Calls("StatPath(").size(), 2u);
 }

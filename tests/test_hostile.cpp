@@ -1,9 +1,11 @@
 /* Hostile command lines: huge values, control characters, high bytes. */
 #include "run.h"
 
+class Hostile : public FakeTest {};
+
 static const std::size_t MEGABYTE = 1 << 20;
 
-TEST_F(Fake, MegabyteTitleIsSetWholeAndSurvivesALaterDiscovery)
+TEST_F(Hostile, MegabyteTitleIsSetWholeAndSurvivesALaterDiscovery)
 {
 	std::string value(MEGABYTE, 't');
 	value.back() = '!';
@@ -13,14 +15,14 @@ TEST_F(Fake, MegabyteTitleIsSetWholeAndSurvivesALaterDiscovery)
 	EXPECT_TRUE(fake::Calls("FindWindowA").empty());
 }
 
-TEST_F(Fake, MegabyteFontValueIsReportedWhole)
+TEST_F(Hostile, MegabyteFontValueIsReportedWhole)
 {
 	std::string value(MEGABYTE, 'f');
 	EXPECT_EQ(RunOptions({"-r" + value}), "Adding font " + value + " ... Jmeno fontu " + value +
 	                                          "\nExistuje ? 0\nOK\nRefreshing fonts ... OK\n");
 }
 
-TEST_F(Fake, ControlCharactersAndHighBytesPassThroughAsData)
+TEST_F(Hostile, ControlCharactersAndHighBytesPassThroughAsData)
 {
 	std::string controls;
 	for (int c = 1; c < 32; c++)
@@ -35,7 +37,7 @@ TEST_F(Fake, ControlCharactersAndHighBytesPassThroughAsData)
 	EXPECT_EQ(fake::state.title, controls + "\x7f\x80\xff");
 }
 
-TEST_F(Fake, ManyArgumentsAreAllWalked)
+TEST_F(Hostile, ManyArgumentsAreAllWalked)
 {
 	std::vector<std::string> args(10000, "/q");
 	args.push_back("/f");

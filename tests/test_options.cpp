@@ -1,22 +1,22 @@
 /* The command line: usage text, unknown options and the option walk. */
 #include "run.h"
 
-static const char USAGE[] =
-    "\nOstrivel v1.0\n"
-    "  usage:\n"
-    "    /t\"TitleCaptionText\" - set TITLE of active console\n"
-    "    /c - return HWND number of active Console\n"
-    "    /f - return HWND of Foreground window\n"
-    "    /i - return all Information (HWNDs of active console, active window, ...)\n"
-    "    /r - refresh fonts (announce all the application)\n"
-    "    /x - disable close button\n"
-    "\n";
+#include <fstream>
+#include <iterator>
 
-class Options : public Fake {
+using fake::Console;
+
+/* The usage text, from the one file every test of it reads. */
+static const std::string USAGE = [] {
+	std::ifstream f(USAGE_FILE, std::ios::binary);
+	return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}();
+
+class Options : public FakeTest {
 protected:
 	void SetUp() override
 	{
-		Fake::SetUp();
+		FakeTest::SetUp();
 		fake::state.title = "cmd";
 		fake::state.consoleWindow = 1234;
 		fake::state.foreground = 777;
@@ -43,7 +43,7 @@ TEST_F(Options, ExitStatusIsZeroWhateverTheOptions)
 TEST_F(Options, QuestionMarkPrintsUsageAndTheWalkGoesOn)
 {
 	EXPECT_EQ(RunOptions({"/?"}), USAGE);
-	EXPECT_EQ(RunOptions({"-?", "/c"}), std::string(USAGE) + "1234");
+	EXPECT_EQ(RunOptions({"-?", "/c"}), USAGE + "1234");
 	EXPECT_EQ(RunOptions({"/f", "/?", "/f"}), std::string("777") + USAGE + "777");
 }
 
@@ -107,4 +107,40 @@ TEST_F(Options, TitleAndCloseAreSilent)
 {
 	EXPECT_EQ(RunOptions({"/tNew", "/x", "/X", "-Tother"}), "");
 	EXPECT_EQ(fake::state.title, "other");
+}
+
+/*
+ * Echoed values in the console's output code page, which the console, for /f
+ * and redirections read them in: from the value as typed, else (9x) from
+ * main's ANSI bytes widened; those bytes as they are where there is no
+ * console or the page is unknown. UTF-8 and the 9x family refuse the flag
+ * that keeps look-alikes out, and convert without it.
+ */
+TEST_F(Options, EchoesAreInTheConsolesOutputCodePage)
+{
+	const std::u16string typed = u"C:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a.ttf";
+	const std::string ansi = "C:\\nothere\\caf\xe9 ?\xf3" "d?.ttf";
+	const struct {
+		Console console;
+		unsigned page;
+		std::string path, option;
+	} rows[] = {
+	    {Console::WinXP, 0, ansi, "/\xe9"},
+	    {Console::WinXP, 932, ansi, "/\xe9"},
+	    {Console::WinXP, fake::OEM_US, "C:\\nothere\\caf\x82 ?\xa2" "d?.ttf", "/\x82"},
+	    {Console::WinXP, fake::UTF8, "C:\\nothere\\caf\xc3\xa9 \xc5\x81\xc3\xb3" "d\xc5\xba.ttf",
+	     "/\xc3\xa9"},
+	    {Console::Win9x, fake::OEM_US, "C:\\nothere\\caf\x82 ?\xa2" "d?.ttf", "/\x82"},
+	    {Console::Win9x, fake::UTF8, "C:\\nothere\\caf\xc3\xa9 ?\xc3\xb3" "d?.ttf", "/\xc3\xa9"},
+	};
+	for (const auto &r : rows) {
+		SCOPED_TRACE(std::string(fake::Name(r.console)) + ", page " + std::to_string(r.page));
+		fake::Reset();
+		fake::state.console = r.console;
+		fake::state.outputCodePage = r.page;
+		EXPECT_EQ(RunTyped({"/r" + ansi, "/\xe9", "/q"}, {u"/r" + typed, u"/\u00e9", u"/q"}),
+		          "Adding font " + r.path + " ... Jmeno fontu " + r.path +
+		              "\nExistuje ? 0\nOK\nRefreshing fonts ... OK\nunknown option " + r.option +
+		              "\nunknown option /q\n");
+	}
 }

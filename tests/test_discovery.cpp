@@ -1,24 +1,43 @@
-/* Console window discovery, handle reports, title and close button. */
+/* Finding the console's window: by the system's name for it, or by the temporary title. */
 #include "run.h"
 
 #include "console/console.h"
 
 using Calls = std::vector<std::string>;
+using fake::Console;
+
+class Discovery : public FakeTest {};
 
 static const std::string TEMP = "{98C1C303-2A9E-11d4-9FF5-006067718D05}";
 
+/*
+ * The calls made, a title read's size left out (no promise names it) and
+ * reads one after another counted once.
+ */
+static Calls
+Shape(void)
+{
+	Calls out;
+	for (std::string c : fake::state.calls) {
+		if (c.rfind("GetConsoleTitle", 0) == 0)
+			c = c.substr(0, c.find('('));
+		if (out.empty() || out.back() != c)
+			out.push_back(c);
+	}
+	return out;
+}
+
 /* 95 to NT 4: save, temporary title, 50 ms, the window by it, title back. */
-TEST_F(Fake, DiscoveryByTitleSavesShowsFindsAndRestores)
+TEST_F(Discovery, ByTitleSavesShowsFindsAndRestores)
 {
 	const std::string find = "FindWindowA((null)," + TEMP + ")";
-	fake::state.console = fake::Console::WinXP; /* NT 4: the wide entries */
+	fake::state.console = Console::WinXP; /* NT 4: the wide entries */
 	fake::state.title = "C:\\WINNT\\system32\\cmd.exe";
 	fake::state.consoleWindow = 0x1A2B;
 	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
-	EXPECT_EQ(fake::state.calls,
-	          (Calls{"GetConsoleWindow()", "BeginTitleGuard()", "GetConsoleTitleW(512)",
-	                 "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)", find,
-	                 "SetConsoleTitleW(C:\\WINNT\\system32\\cmd.exe)", "EndTitleGuard()"}));
+	EXPECT_EQ(Shape(), (Calls{"GetConsoleWindow()", "BeginTitleGuard()", "GetConsoleTitleW",
+	                          "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)", find,
+	                          "SetConsoleTitleW(C:\\WINNT\\system32\\cmd.exe)", "EndTitleGuard()"}));
 	EXPECT_EQ(fake::state.title, "C:\\WINNT\\system32\\cmd.exe");
 	EXPECT_EQ(std::string(temptitle), TEMP);
 
@@ -27,15 +46,14 @@ TEST_F(Fake, DiscoveryByTitleSavesShowsFindsAndRestores)
 	fake::state.title = "C:\\WINDOWS\\COMMAND.COM";
 	fake::state.consoleWindow = 0x1A2B;
 	EXPECT_EQ(FindConsoleHandle(), 0x1A2Bu);
-	EXPECT_EQ(fake::state.calls,
-	          (Calls{"GetConsoleWindow()", "BeginTitleGuard()", "GetConsoleTitleW(512)",
-	                 "GetConsoleTitleW(24500)", "GetConsoleTitleW(65537)",
-	                 "GetConsoleTitleA(512)", "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)", find,
-	                 "SetConsoleTitleA(C:\\WINDOWS\\COMMAND.COM)", "EndTitleGuard()"}));
+	EXPECT_EQ(Shape(), (Calls{"GetConsoleWindow()", "BeginTitleGuard()", "GetConsoleTitleW",
+	                          "GetConsoleTitleA", "SetConsoleTitleA(" + TEMP + ")", "Sleep(50)",
+	                          find, "SetConsoleTitleA(C:\\WINDOWS\\COMMAND.COM)",
+	                          "EndTitleGuard()"}));
 	EXPECT_EQ(fake::state.title, "C:\\WINDOWS\\COMMAND.COM");
 }
 
-TEST_F(Fake, DiscoveryChangesNothingWhenTheTitleReadsBackEmpty)
+TEST_F(Discovery, ChangesNothingWhenTheTitleReadsBackEmpty)
 {
 	for (fake::Console console : fake::CONSOLES) {
 		fake::state.console = console;
@@ -50,7 +68,7 @@ TEST_F(Fake, DiscoveryChangesNothingWhenTheTitleReadsBackEmpty)
 	}
 }
 
-TEST_F(Fake, DiscoveryLeavesATitleTooLongToSaveAlone)
+TEST_F(Discovery, LeavesATitleTooLongToSaveAlone)
 {
 	fake::state.consoleWindow = 99;
 	for (fake::Console console : fake::CONSOLES) {
@@ -66,7 +84,7 @@ TEST_F(Fake, DiscoveryLeavesATitleTooLongToSaveAlone)
 	}
 }
 
-TEST_F(Fake, ConsoleReportBareAndLabelled)
+TEST_F(Discovery, ConsoleReportBareAndLabelled)
 {
 	fake::state.title = "x";
 	fake::state.consoleWindow = 4294967295u;
@@ -77,7 +95,7 @@ TEST_F(Fake, ConsoleReportBareAndLabelled)
 	EXPECT_EQ(Capture([] { WriteHWNDConsole(7); }), "hwnd console=0\n");
 }
 
-TEST_F(Fake, ForegroundReportBareAndLabelled)
+TEST_F(Discovery, ForegroundReportBareAndLabelled)
 {
 	EXPECT_EQ(Capture([] { WriteHWNDForeground(0); }), "0");
 	fake::state.foreground = 65538;
@@ -86,47 +104,13 @@ TEST_F(Fake, ForegroundReportBareAndLabelled)
 	EXPECT_EQ(fake::state.calls.size(), 3u);
 }
 
-TEST_F(Fake, EveryReportDiscoversAfresh)
+TEST_F(Discovery, EveryReportDiscoversAfresh)
 {
 	fake::state.title = "one";
 	fake::state.consoleWindow = 10;
 	EXPECT_EQ(RunOptions({"/c", "/tother", "/c"}), "1010");
-	EXPECT_EQ(fake::Calls("GetConsoleTitleA").size(), 2u);
+	EXPECT_EQ(fake::Calls("FindWindowA").size(), 2u);
 	EXPECT_EQ(fake::Calls("SetConsoleTitleA").back(), "SetConsoleTitleA(other)");
-}
-
-TEST_F(Fake, TitleOptionSetsTheRestOfTheArgument)
-{
-	fake::state.title = "old";
-	RunOptions({"/tText with spaces"});
-	EXPECT_EQ(fake::state.title, "Text with spaces");
-	RunOptions({"-T\"kept\""});
-	EXPECT_EQ(fake::state.title, "\"kept\"");
-	RunOptions({"/t"});
-	EXPECT_EQ(fake::state.title, "");
-	EXPECT_EQ(fake::Calls("SetConsoleTitleA").back(), "SetConsoleTitleA()");
-}
-
-TEST_F(Fake, CloseButtonRemovesCloseByCommandAndRedrawsTheFrame)
-{
-	fake::state.title = "cmd";
-	fake::state.consoleWindow = 42;
-	fake::state.systemMenu = 0x3E8;
-	EXPECT_EQ(Capture([] { DisableCloseButton(); }), "");
-	Calls tail(fake::state.calls.end() - 3, fake::state.calls.end());
-	EXPECT_EQ(tail, (Calls{"GetSystemMenu(42,0)", "DeleteMenu(1000,0xF060,0x0)",
-	                       "SetWindowPos(42,0,0,0,0,0,0x4037)"}));
-	EXPECT_EQ(fake::state.title, "cmd");
-}
-
-TEST_F(Fake, CloseButtonWithNoConsoleWindowStillRunsEveryStepSilently)
-{
-	fake::state.title = "cmd";
-	fake::state.systemMenu = 0x3E8;
-	EXPECT_EQ(RunOptions({"/x", "/x"}), "");
-	EXPECT_EQ(fake::Calls("GetSystemMenu"), (Calls{"GetSystemMenu(0,0)", "GetSystemMenu(0,0)"}));
-	EXPECT_EQ(fake::Calls("SetWindowPos").front(), "SetWindowPos(0,0,0,0,0,0,0x4037)");
-	EXPECT_EQ(fake::state.title, "cmd");
 }
 
 /*
@@ -141,7 +125,7 @@ TEST_F(Fake, CloseButtonWithNoConsoleWindowStillRunsEveryStepSilently)
  * caption ("Select ", "Mark "), a caption that follows the title late, and
  * another window carrying the temporary title above the console.
  */
-TEST_F(Fake, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
+TEST_F(Discovery, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
 {
 	using fake::Console;
 	using fake::Host;
@@ -212,4 +196,106 @@ TEST_F(Fake, EveryKindOfHostGivesItsWindowWhateverTheCaptionShows)
 		fake::state.title = std::string(70000, 'w');
 		EXPECT_EQ(RunOptions({"/c"}), shown);
 	}
+}
+
+/* Set with the wide entry where there is one: outside any 8-bit code page. */
+static const std::u16string UNICODE_TITLE = u"Build \u20ac \u263a \u0416\u0438\u0437 "
+                                            u"\u65e5\u672c caf\u00e9 \U0001F600";
+static const std::u16string LATIN_TITLE = u"C:\\Program Files\\Caf\u00e9 \u00ff";
+
+static const std::size_t LENGTHS[] = {1,   2,   255,   256,   257,   510,   511,   512,
+                                      513, 24000, 24498, 24499, 24500, 24501, 65534, 65535};
+
+/* The longest title each console lets the discovery read whole. */
+static std::size_t
+Longest(Console console)
+{
+	/* XP's kind: 24 500 units, less the NUL, less one so it cannot be cut. */
+	return console == Console::WinXP ? 24498 : 65535;
+}
+
+/* A title of len units, from pattern, with distinct ends to catch cuts. */
+static std::u16string
+TitleOf(const std::u16string &pattern, std::size_t len)
+{
+	std::u16string t;
+	while (t.size() < len)
+		t += pattern;
+	t.resize(len);
+	t.back() = u'!';
+	return t;
+}
+
+TEST_F(Discovery, EveryConsoleKeepsEveryTitleAndFindsItsWindowWhereItCanReadIt)
+{
+	fake::state.consoleWindow = 0x5A5A;
+	for (Console console : fake::CONSOLES) {
+		fake::state.console = console;
+		/* The 9x family has 8-bit titles only. */
+		const std::u16string &pattern =
+		    console == Console::Win9x ? LATIN_TITLE : UNICODE_TITLE;
+		for (std::size_t len : LENGTHS) {
+			std::u16string title = TitleOf(pattern, len);
+			fake::state.title = title;
+			fake::state.calls.clear();
+			bool readable = len <= Longest(console);
+			std::string where = std::string(fake::Name(console)) + ", " +
+			                    std::to_string(len) + " units";
+
+			EXPECT_EQ(FindConsoleHandle(), readable ? 0x5A5Au : 0u) << where;
+			EXPECT_EQ(fake::state.title.units, title) << where;
+			EXPECT_EQ(fake::Calls("SetConsoleTitle").size(), readable ? 2u : 0u) << where;
+			if (console != Console::Win9x) {
+				EXPECT_TRUE(fake::Calls("GetConsoleTitleA").empty()) << where;
+			}
+		}
+	}
+}
+
+/* The fake's models themselves, against what each system was measured to do. */
+TEST_F(Discovery, ConsoleModelsAnswerAsTheirSystemsDo)
+{
+	struct Read {
+		Console console;
+		bool wide;
+		std::size_t len;
+		unsigned size;
+		unsigned returned;
+		std::size_t copied; /* units before the NUL, or npos for none written */
+	};
+	const std::size_t NONE = std::string::npos;
+	const Read reads[] = {
+	    {Console::Win9x, true, 10, 512, 0, NONE},       {Console::Win9x, false, 600, 512, 511, 511},
+	    {Console::WinXP, true, 600, 512, 511, 511},     {Console::WinXP, true, 0, 512, 0, NONE},
+	    {Console::WinXP, true, 10, 24501, 0, NONE},     {Console::WinXP, false, 10, 24500, 10, 10},
+	    {Console::Wine, true, 70000, 65537, 70000, 65536}, {Console::Wine, false, 0, 512, 0, 0},
+	};
+	for (const Read &r : reads) {
+		fake::state.console = r.console;
+		fake::state.title = std::string(r.len, 'q');
+		std::string where = std::string(fake::Name(r.console)) + (r.wide ? " W " : " A ") +
+		                    std::to_string(r.len) + " in " + std::to_string(r.size);
+		static char16_t wide[70000];
+		static char narrow[70000];
+		std::fill(std::begin(wide), std::end(wide), u'#');
+		std::fill(std::begin(narrow), std::end(narrow), '#');
+		unsigned n = r.wide ? plat::GetConsoleTitleW(wide, r.size)
+		                    : plat::GetConsoleTitleA(narrow, r.size);
+		EXPECT_EQ(n, r.returned) << where;
+		std::size_t copied = NONE;
+		for (std::size_t i = 0; i < r.size && copied == NONE; i++)
+			if (r.wide ? wide[i] == 0 : narrow[i] == 0)
+				copied = i;
+		EXPECT_EQ(copied, r.copied) << where;
+	}
+	/* The 8-bit entries see the title through a code page that lacks most characters. */
+	fake::state.console = Console::WinXP;
+	fake::state.title = u"\u017dlu\u0165ou\u010dk\u00fd k\u016f\u0148";
+	char narrow[64];
+	EXPECT_EQ(plat::GetConsoleTitleA(narrow, sizeof narrow), 13u);
+	EXPECT_STREQ(narrow, "?lu?ou?k\xfd k??");
+	/* And the 9x family's wide entries do nothing. */
+	fake::state.console = Console::Win9x;
+	EXPECT_EQ(plat::SetConsoleTitleW(u"x"), 0);
+	EXPECT_EQ(fake::state.title.units, u"\u017dlu\u0165ou\u010dk\u00fd k\u016f\u0148");
 }
