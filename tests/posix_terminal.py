@@ -9,13 +9,16 @@ Usage: posix_terminal.py PROGRAM
 import os
 import pty
 import select
+import shlex
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from report import Report  # noqa: E402
+
 PROG = os.fsencode(sys.argv[1])
 REPORT = b"hwnd console=0\nhwnd foreground=0\nOS version=\nDisk /=-1.000000 GB\nDisk C=0.000000 GB\n"
-failures = []
-passes = 0
+report = Report(shlex.join([sys.executable] + sys.argv))
 
 
 def run(args):
@@ -41,14 +44,7 @@ def run(args):
 
 
 def check(name, args, stdout, terminal):
-    global passes
-    got = run(args)
-    want = (stdout, terminal, 0)
-    if got == want:
-        passes += 1
-    else:
-        failures.append(name)
-        print(f"FAIL {name}\n  want: {want!r}\n  got:  {got!r}")
+    report.check(name, run(args), (stdout, terminal, 0))
 
 
 def osc(title):
@@ -65,5 +61,4 @@ check("titles in order, console untouched", [b"/tOne", b"/c", b"/x", b"/tTwo", b
       osc(b"One") + osc(b"Two"))
 check("console and report: nothing on the terminal", [b"/c", b"/i"], b"0" + REPORT, b"")
 
-print(f"{passes} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+sys.exit(report.finish())

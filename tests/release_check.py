@@ -11,10 +11,13 @@ Usage: release_check.py DIST
 import hashlib
 import os
 import re
+import shlex
 import sys
 import zipfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "e2e")]
+from report import Report  # noqa: E402
 from wine import pe_machine_of  # noqa: E402
 
 PACKAGES = {"ostrivel-1.0-win32.zip": "i386", "ostrivel-1.0-win64.zip": "x86-64"}
@@ -25,48 +28,31 @@ TEST_WORDS = re.compile(rb"wine|reactos|qemu|fuzz|e2e|harness|probe", re.I)
 
 def main():
     dist = sys.argv[1]
-    failed = 0
+    report = Report(shlex.join([sys.executable] + sys.argv))
     for name, machine in PACKAGES.items():
         with zipfile.ZipFile(os.path.join(dist, name)) as z:
             names = sorted(z.namelist())
             exe, readme = z.read("ostrivel.exe"), z.read("README.txt")
-        problems = []
-        if names != ["README.txt", "ostrivel.exe"]:
-            problems.append(f"holds {names}")
-        if pe_machine_of(exe) != machine:
-            problems.append(f"ostrivel.exe is for {pe_machine_of(exe)}, not {machine}")
-        if b"\0GetConsoleWindow\0" not in exe:
-            problems.append("ostrivel.exe does not look up GetConsoleWindow")
+        report.check(f"{name}: what it holds", names, ["README.txt", "ostrivel.exe"])
+        report.check(f"{name}: built for", pe_machine_of(exe), machine)
+        report.ok(f"{name}: ostrivel.exe looks up GetConsoleWindow (not the test build)",
+                  b"\0GetConsoleWindow\0" in exe)
         bare = readme.replace(b"\r\n", b"")
-        if b"\n" in bare or b"\r" in bare or not readme.endswith(b"\r\n"):
-            problems.append("README.txt is not CRLF throughout")
+        report.ok(f"{name}: README.txt is CRLF throughout",
+                  b"\n" not in bare and b"\r" not in bare and readme.endswith(b"\r\n"))
         lines = readme.count(b"\r\n")
-        if lines > README_LINES:
-            problems.append(f"README.txt has {lines} lines, more than {README_LINES}")
-        words = sorted({w.lower() for w in TEST_WORDS.findall(readme)})
-        if words:
-            problems.append(f"README.txt names {b', '.join(words).decode()}")
-        for p in problems:
-            print(f"FAIL {name}: {p}")
-        failed += bool(problems)
-        if not problems:
-            print(f"{name}: ostrivel.exe for {machine}, README.txt of "
-                  f"{len(readme.splitlines())} CRLF lines")
-    files = sorted(os.listdir(dist))
-    if files != sorted(list(PACKAGES) + ["SHA256SUMS"]):
-        print(f"FAIL {dist} holds {files}")
-        failed += 1
+        report.ok(f"{name}: README.txt within {README_LINES} lines", lines <= README_LINES,
+                  f"{lines} lines")
+        report.check(f"{name}: README.txt names no test tool",
+                     sorted({w.lower() for w in TEST_WORDS.findall(readme)}), [])
+    report.check(f"{dist} holds the two packages and SHA256SUMS", sorted(os.listdir(dist)),
+                 sorted(list(PACKAGES) + ["SHA256SUMS"]))
     with open(os.path.join(dist, "SHA256SUMS"), "rb") as f:
         sums = f.read()
     want = b"".join(hashlib.sha256(open(os.path.join(dist, name), "rb").read()).hexdigest().encode()
                     + b"  " + name.encode() + b"\n" for name in sorted(PACKAGES))
-    if sums != want:
-        print(f"FAIL SHA256SUMS is not one line per package in sha256sum's format:\n{sums.decode()}")
-        failed += 1
-    else:
-        print("SHA256SUMS: both packages, by bare name")
-    print(f"{len(PACKAGES) + 2 - failed} passed, {failed} failed")
-    return 1 if failed else 0
+    report.check("SHA256SUMS: one line per package in sha256sum's format", sums, want)
+    return report.finish()
 
 
 if __name__ == "__main__":
