@@ -18,6 +18,7 @@ import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import steps  # noqa: E402
 import wine  # noqa: E402
 
 BUILDS = (("i686", "mingw-i686"), ("x86_64", "mingw-x64"))
@@ -75,8 +76,8 @@ def measure(build, runs):
         session.console([b"title Ostrivel timings",
                          ("run " + wine.winpath(out) + " " + command).encode()],
                         timeout=120 + runs * len(ROWS) * 2)
-        with open(out + ".status") as f:
-            status = int(f.read().split()[0])
+        with open(out + ".status", "rb") as f:
+            status = steps.parse_fields(f.read())["status"]
         if status != 0:
             with open(out, "rb") as f:
                 raise RuntimeError(f"timing probe exited {status}: "

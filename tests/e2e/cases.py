@@ -1,41 +1,42 @@
 #!/usr/bin/env python3
-"""End-to-end cases: the Windows program in real console windows under Wine.
+"""The end-to-end cases, one list for every backend: Wine (this file's main,
+one group at a time, step by step) and ReactOS (reactos.py, every case in
+one boot).
 
-Usage: cases.py STATE_DIR GROUP [noentry]    (the session made by `wine.py start`)
+    cases.py STATE_DIR GROUP [noentry]   (the session made by `wine.py start`)
+    cases.py --groups                    (the CTest groups: name, noentry, time-out)
 
-With "noentry" the cases run the test build whose look-up of GetConsoleWindow
-finds nothing, so that it finds the console's window by the temporary title,
-as on Windows 95 to NT 4.
+A case is data where it can be, a Case: one run of the program and what it
+must give; otherwise a function that yields its items once and then checks
+them. Each names its group, the builds it runs in (the release, and the test
+build "noentry" whose look-up of GetConsoleWindow finds nothing, so that it
+finds the console's window by the temporary title as on 95 to NT 4) and the
+backends. What differs between them is a field: a value, or a function of
+the context, ctx, which tells the build and the backend.
 """
+import copy
 import os
 import re
+import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine import (SKIPPED, NotStarted, Session, pe_image, pe_machine, skipped,  # noqa: E402
-                  tried_thrice, winpath)
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(HERE))
+from report import Report  # noqa: E402
+from steps import (REFRESH, TEMP_TITLE, USAGE, Close, Front, Interrupt, Run, Sleep,  # noqa: E402
+                   Verinfo, Watch, Window, font_report, logged, parse_probe)
 
-TEMP_TITLE = b"{98C1C303-2A9E-11d4-9FF5-006067718D05}"
-USAGE = (b"\r\nOstrivel v1.0\r\n"
-         b"  usage:\r\n"
-         b"    /t\"TitleCaptionText\" - set TITLE of active console\r\n"
-         b"    /c - return HWND number of active Console\r\n"
-         b"    /f - return HWND of Foreground window\r\n"
-         b"    /i - return all Information (HWNDs of active console, active window, ...)\r\n"
-         b"    /r - refresh fonts (announce all the application)\r\n"
-         b"    /x - disable close button\r\n"
-         b"\r\n")
-# Arguments and the exact output they give, whatever the console.
-CLI_CASES = [([], USAGE), (["/?"], USAGE), (["/q"], b"unknown option /q\r\n"),
-             (["/"], b"unknown option /\r\n"), (["-"], b"unknown option -\r\n"),
-             (["word", "C:file.txt", "c"], b""),
-             (["-Q", "/?"], b"unknown option -Q\r\n" + USAGE)]
-REFRESH = b"Refreshing fonts ... OK\r\n"
+RELEASE, BOTH = ("release",), ("release", "noentry")
+WINE, ANY = ("wine",), ("wine", "reactos")
+CONSOLE = b"<console>"  # in an expected output: the console's window, as the probe read it
+TIMEOUT = 240  # seconds a group may take, unless it says otherwise; CTest allows 60 more
 VERSION_INFO = (b"fixed file=1.0.0.0 product=1.0.0.0 type=1\n"
                 b"FileDescription=Console window handle, title and Close button for batch files\n"
                 b"FileVersion=1.0\n"
@@ -43,373 +44,372 @@ VERSION_INFO = (b"fixed file=1.0.0.0 product=1.0.0.0 type=1\n"
                 b"OriginalFilename=ostrivel.exe\n"
                 b"ProductName=Ostrivel\n"
                 b"ProductVersion=1.0\n")
+# Characters outside every 8-bit code page, and one beyond the BMP.
+UNICODE_TITLE = "Build \u20ac \u263a \u0416\u0438\u0437 \u65e5\u672c caf\u00e9 \U0001F600"
+
+CASES = []
+TIMEOUTS = {}
 
 
-def font_report(path, exists):
-    """What /rPATH prints for a font file that exists or not."""
-    return (b"Adding font " + path + b" ... Jmeno fontu " + path +
-            b"\r\nExistuje ? %d\r\nOK\r\n" % exists + REFRESH)
+class Context:
+    """One build on one backend, for the cases of a run: what they check
+    against, and the report they check into."""
+
+    def __init__(self, desk, noentry, report):
+        self.desk, self.noentry, self.report = desk, noentry, report
+        self.backend = desk.name
+        self.exe = desk.program(noentry)
+
+    def label(self, name):
+        return ("noentry: " if self.noentry else "") + name
+
+    def check(self, name, got, want):
+        return self.report.check(self.label(name), got, want)
+
+    def ok(self, name, condition, detail=""):
+        return self.report.ok(self.label(name), condition, detail)
 
 
-session = None
-work = None
-noentry = False
-passes = 0
-failures = []
+def value(field, ctx, r):
+    """A field as it stands for CTX: called where it is a function, the
+    console's number put in for CONSOLE."""
+    v = field(ctx) if callable(field) else field
+    return v.replace(CONSOLE, r.number()) if isinstance(v, bytes) else v
 
 
-def shorten(value):
-    text = repr(value)
-    return text if len(text) <= 300 else f"{text[:200]}... ({len(text)} characters)"
+def checked_run(ctx, r, status=0):
+    """What every run must give: nothing on standard error, and the program's
+    status 0 (STATUS None: the command was not the program)."""
+    if status is not None:
+        ctx.check(f"{r.name}: exit status", r.status, status)
+    ctx.check(f"{r.name}: nothing on standard error", r.err, b"")
 
 
-def check(name, got, want):
-    global passes
-    if got == want:
-        passes += 1
-    else:
-        failures.append(name)
-        print(f"FAIL {name}\n  want: {shorten(want)}\n  got:  {shorten(got)}")
+class Case:
+    """One run and what it must give: OUT (all of it), HEAD (its start), LINE0
+    (its first line); TITLE and WTITLE after it (8-bit, UTF-16), TITLE_BEFORE
+    and WTITLE_BEFORE before; CLOSE, the console's Close before and after,
+    where the backend sees menus; VERIFY(ctx, r), anything else; STATUS,
+    the exit status, None where the command is not the program."""
+
+    def __init__(self, group, run, builds=RELEASE, backends=ANY, **want):
+        self.group, self.run, self.builds, self.backends, self.want = (
+            group, run, builds, backends, want)
+        self.name = run.name
+        CASES.append(self)
+
+    def __call__(self, ctx):
+        r = copy.copy(self.run)
+        yield [r]
+        checked_run(ctx, r, self.want.get("status", 0))
+        w = {k: value(v, ctx, r) for k, v in self.want.items() if k not in ("verify", "status")}
+        got = {"out": r.out, "head": r.out[:len(w.get("head", b""))],
+               "line0": r.out.split(b"\r\n")[0], "title": r.after_view["title"],
+               "wtitle": r.after_view["wtitle"], "title_before": r.before_view["title"],
+               "wtitle_before": r.before_view["wtitle"],
+               "close": (r.before_view["close"], r.after_view["close"])}
+        for key, want in w.items():
+            if key != "close" or ctx.desk.menus:
+                ctx.check(f"{self.name}: {key}", got[key], want)
+        if "verify" in self.want:
+            self.want["verify"](ctx, r)
 
 
-def ok(name, condition, detail=""):
-    check(name + (f" ({detail})" if detail else ""), bool(condition), True)
+def code(group, builds=RELEASE, backends=ANY):
+    """A case that needs code: a generator of ctx that yields its items once
+    (Wine-only cases may yield more often) and checks them after."""
+    def register(f):
+        f.group, f.builds, f.backends, f.name = group, builds, backends, f.__name__
+        CASES.append(f)
+        return f
+    return register
 
 
-def wfile(name):
-    return winpath(os.path.join(work, name)).encode()
+# --- the command line ---------------------------------------------------------------
+
+for args, want in [([], USAGE), (["/?"], USAGE), (["/q"], b"unknown option /q\r\n"),
+                   (["/"], b"unknown option /\r\n"), (["-"], b"unknown option -\r\n"),
+                   (["word", "C:file.txt", "c"], b""),
+                   (["-Q", "/?"], b"unknown option -Q\r\n" + USAGE)]:
+    Case("cli", Run(args, title=b"cli"), out=want)
 
 
-def program():
-    name = "ostrivel_noentry.exe" if noentry else "ostrivel.exe"
-    return winpath(os.path.join(session.state, "bin", name)).encode()
-
-
-def cmdline(args):
-    """ARGS (str) quoted as the C runtime splits them; bytes pass as they are."""
-    if isinstance(args, bytes):
-        return args
-    return subprocess.list2cmdline(args).encode("latin-1")
-
-
-def parse_probe(data):
-    head, _, title = data.partition(b"\ntitle=")
-    fields = dict(line.split(b"=", 1) for line in head.splitlines() if b"=" in line)
-    return {"console": int(fields[b"console"]), "foreground": int(fields[b"foreground"]),
-            "close": int(fields[b"close"]), "freekb": int(fields[b"freekb"]),
-            "wtitle": bytes.fromhex(fields[b"wtitle"].decode()).decode("utf-16-be"),
-            "caption": bytes.fromhex(fields[b"caption"].decode()).decode("utf-16-be"),
-            "title": title}
-
-
-def run(args, title=None, cwd=None, before=(), command=None, wide=False, nowindow=False,
-        after=()):
-    """Runs the program with ARGS in a new console window, in the directory
-    CWD (a Windows path) when given; returns what it
-    printed, its exit status and run time, and the probe's view before and
-    after. COMMAND (bytes) replaces the whole command line; WIDE starts the
-    program with a UTF-16 command line, ARGS being text; NOWINDOW starts it
-    in a console of its own that has no window. BEFORE and AFTER are steps
-    of the console probe's just before the first view and the second."""
-    return tried_thrice(lambda: run_once(args, title, cwd, before, command, wide, nowindow,
-                                         after))
-
-
-def run_once(args, title, cwd, before, command, wide, nowindow, after):
-    """run, once. Wine now and then gives the console no window: a probe sees
-    none, and the title reads back empty."""
-    tag = f"r{time.monotonic_ns()}"
-    steps = []
-    if title is not None:
-        steps.append(b"title " + title)
-    if cwd is not None:
-        steps.append(b"cd " + cwd)
-    steps += list(before)
-    steps.append(b"probe " + wfile(tag + ".before"))
-    if wide:
-        command = (subprocess.list2cmdline([program().decode()] + args)).encode()
-    elif command is None:
-        command = program() + (b" " + cmdline(args) if args else b"")
-    how = b"wrun " if wide else b"nwrun " if nowindow else b"run "
-    steps.append(how + wfile(tag + ".out") + b" " + command)
-    steps += list(after)
-    steps.append(b"probe " + wfile(tag + ".after"))
-    status = session.console(steps)
-    if status != 0:
-        raise RuntimeError(f"console probe exited {status}")
-
-    def read(suffix):
-        with open(os.path.join(work, tag + suffix), "rb") as f:
-            return f.read()
-    r = {"before": parse_probe(read(".before")), "after": parse_probe(read(".after"))}
-    if r["before"]["console"] == 0 or r["after"]["console"] == 0:
-        raise NotStarted("the console had no window when the probe looked")
-    code, elapsed, end = read(".out.status").split()
-    check(f"{shorten(args or command)[:60]}: nothing on standard error", read(".out.err"), b"")
-    return dict(r, out=read(".out"), status=int(code), ms=int(elapsed), end=int(end))
-
-
-def number(r):
-    """The console's window as the probe read it before the run."""
-    return str(r["before"]["console"]).encode()
-
-
-def watch(args, times, title=b"Watched"):
-    """Runs the program with ARGS TIMES times in one console while the console
-    probe reads its title and caption; returns how often it read them and each
-    title or caption it saw besides the ones before."""
-    tag = f"w{time.monotonic_ns()}"
-    status = session.console([b"title " + title, b"watch " + wfile(tag) + b" %d " % times +
-                              program() + b" " + cmdline(args)], timeout=120 + times)
-    if status != 0:
-        raise RuntimeError(f"console probe exited {status}")
-    with open(os.path.join(work, tag + ".watch"), "rb") as f:
-        head, *seen = f.read().splitlines()
-    return int(head.split(b"=")[1]), [bytes.fromhex(h.decode()).decode("utf-16-be") for h in seen]
-
-
-def run_batch(line, title=b"old"):
-    """Runs LINE from a batch file, which cmd reads in the console's code page."""
-    batch = os.path.join(work, "line.cmd")
-    with open(batch, "wb") as f:
-        f.write(b"@" + line.encode("cp437") + b"\r\n")
-    return run(None, title=title, command=b"cmd.exe /c " + winpath(batch).encode())
-
-
-# --- groups ----------------------------------------------------------------
-
-def group_cli():
-    bins = os.path.join(session.state, "bin")
+@code("cli", backends=WINE)
+def widths(ctx):
+    from wine import pe_machine
+    bins = os.path.join(ctx.desk.session.state, "bin")
     width = pe_machine(os.path.join(bins, "ostrivel.exe"))
     print(f"program under test: {width}")
-    ok("a Windows program", width in ("i386", "x86-64"), width)
-    check("probes of the program's width", pe_machine(os.path.join(bins, "console_probe.exe")),
-          width)
-    for args, want in CLI_CASES:
-        r = run(args, title=b"cli")
-        check(f"output of {args}", r["out"], want)
-        check(f"exit status of {args}", r["status"], 0)
+    ctx.ok("a Windows program", width in ("i386", "x86-64"), width)
+    ctx.check("probes of the program's width", pe_machine(os.path.join(bins, "console_probe.exe")),
+              width)
+    return
+    yield
 
 
-def group_console():
-    for title in [b"Plain title", b"  spaced   out  ", b"Caf\xe9 \xc0 \xdf \"q\" %s &|<>",
-                  b"T" * 1999 + b"Z"]:
-        r = run(["/c"], title=title)
-        label = f"title of {len(title)} bytes {title[:20]!r}"
-        check("console number: " + label, r["out"], str(r["before"]["console"]).encode())
-        ok("console window exists: " + label, r["before"]["console"] != 0)
-        check("title restored: " + label, r["after"]["title"], title)
-        check("title before: " + label, r["before"]["title"], title)
+# --- the console's window and its title ----------------------------------------------
 
-    r = run(["/c", "/c"], title=b"twice")
-    n = str(r["before"]["console"]).encode()
-    check("/c /c run together", r["out"], n + n)
-    r = run(["/c", "/f"], title=b"both")
-    # The foreground window is whatever Wine says at the time; the probe
-    # asks just before and after the run.
-    fg = {str(r["before"]["foreground"]).encode(), str(r["after"]["foreground"]).encode()}
-    c = str(r["before"]["console"]).encode()
-    ok("/c /f: console then foreground", r["out"][:len(c)] == c and r["out"][len(c):] in fg,
-       repr(r["out"]))
+for t in [b"Plain title", b"  spaced   out  ", b"Caf\xe9 \"q\" %s &|<>", b"T" * 1999 + b"Z"]:
+    Case("console", Run(["/c"], title=t, name=f"/c under a title of {len(t)} bytes {t[:20]!r}"),
+         builds=BOTH, out=CONSOLE, title_before=t, title=t)
+Case("console", Run(["/c"], title=b"Caf\xe9 \xc0 \xdf"), builds=BOTH, backends=WINE, out=CONSOLE,
+     title=b"Caf\xe9 \xc0 \xdf")
+Case("console", Run(["/c", "/c"], title=b"twice"), builds=BOTH, out=CONSOLE * 2)
+Case("console", Run(["/c", "/f"], title=b"both"), builds=BOTH, head=CONSOLE,
+     verify=lambda ctx, r: ctx.ok(
+         "/c /f: then a foreground window seen during the run",
+         int(r.out[len(r.number()):] or -1) in r.foregrounds, r.out))
+
+# The title discovery finds nothing under an empty title; the system's answer stands.
+FOUND_ONLY_NAMED = lambda ctx: b"0" if ctx.noentry else CONSOLE  # noqa: E731
+Case("title", Run(b'/t"Some Title"', title=b"old"), builds=BOTH, title=b"Some Title", out=b"")
+Case("title", Run(["/tText with spaces"], title=b"old"), builds=BOTH, title=b"Text with spaces")
+Case("title", Run(["-TCaf\xe9 \xc0"], title=b"old"), backends=WINE, builds=BOTH,
+     wtitle="Caf\xe9 \xc0")
+Case("title", Run(["/t", "/c"], title=b"old"), builds=BOTH, out=FOUND_ONLY_NAMED, title=b"")
+Case("title", Run(["/t", "/i"], title=b"old"), builds=BOTH,
+     line0=lambda ctx: b"hwnd console=" + FOUND_ONLY_NAMED(ctx))
 
 
-def group_title():
-    r = run(b'/t"Some Title"', title=b"old")
-    check('/t"Some Title" sets the title', r["after"]["title"], b"Some Title")
-    check('/t"Some Title" is silent', r["out"], b"")
-    r = run(["/tText with spaces"], title=b"old")
-    check("/tText with spaces", r["after"]["title"], b"Text with spaces")
-    r = run(["-TCaf\xe9 \xc0"], title=b"old")
-    check("title with non-ASCII bytes, read in the ANSI page", r["after"]["wtitle"],
-          "Caf\xe9 \xc0")
-    # An empty title hides the console's window from the title discovery only.
-    r = run(["/t", "/c"], title=b"old")
-    check("/t then /c", r["out"], b"0" if noentry else number(r))
-    check("/t empties the title", r["after"]["title"], b"")
-    r = run(["/t", "/i"], title=b"old")
-    check("/t then /i's console line", r["out"].split(b"\r\n")[0],
-          b"hwnd console=" + (b"0" if noentry else number(r)))
-
-    # Nothing else ever sees a temporary title, by a probe that reads the
-    # console's title and caption throughout. The build that finds the window
-    # by the title shows one: the probe must see it there.
-    reads, seen = watch(["/c", "/i", "/x"], 3 if noentry else 100)
-    print(f"{reads} reads of the title and caption, besides the user's saw {seen}")
-    if noentry:
-        ok("the watching probe sees the temporary title", TEMP_TITLE.decode() in seen, seen)
+@code("title", builds=BOTH, backends=WINE)
+def never_a_temporary_title(ctx):
+    """A probe reads the console's title and caption throughout; the release
+    never shows the temporary title, the test build must be seen to."""
+    w = Watch(["/c", "/i", "/x"], 3 if ctx.noentry else 100)
+    yield [w]
+    print(f"{w.reads} reads of the title and caption, besides the user's saw {w.seen}")
+    if ctx.noentry:
+        ctx.ok("the watching probe sees the temporary title", TEMP_TITLE.decode() in w.seen, w.seen)
     else:
-        check("100 runs of /c /i /x: title and caption never change", seen, [])
+        ctx.check("100 runs of /c /i /x: title and caption never change", w.seen, [])
 
 
-def close_window(log):
-    """Closes a captioned window probe with WM_CLOSE, which it handles after
-    every message sent or posted to it before; returns the ticks of the frame
-    changes it logged."""
-    ready = log[:-len(".log")] + ".ready"
-    check("console probe", session.console([b"closewin " + winpath(ready).encode()]), 0)
-    return log_ticks(log, b"frame")
+def utf16_units(text):
+    return len(text.encode("utf-16-le")) // 2
 
 
-def group_close():
-    r = run(["/x"], title=b"Keep me")
-    check("/x prints nothing", r["out"], b"")
-    check("/x keeps the title", r["after"]["title"], b"Keep me")
-    r = run(["/x", "/x", "/c"], title=b"Keep me too")
-    check("/x /x /c prints the console number", r["out"], number(r))
-    check("/x /x /c keeps the title", r["after"]["title"], b"Keep me too")
+def unicode_title(units):
+    """UNICODE_TITLE repeated to UNITS UTF-16 units, ending in "!"."""
+    text, n = [], 0
+    for c in UNICODE_TITLE * (units // len(UNICODE_TITLE) + 1):
+        w = utf16_units(c)
+        if n + w > units - 1:
+            break
+        text.append(c)
+        n += w
+    return "".join(text) + "x" * (units - 1 - n) + "!"
 
-    # The user types into another program's window while a batch file runs
-    # /x: its console stays behind, once the console's window has handled
-    # all the program sent or posted to it.
-    front, log = start_window()
-    try:
-        handle = window_handle(log)
-        r = run(["/x"], title=b"Behind", after=[b"settle"],
-                before=[b"front " + winpath(log[:-len(".log")] + ".ready").encode()])
-        check("/x behind another window: it was in front", r["before"]["foreground"], handle)
-        check("/x behind another window: it is still in front", r["after"]["foreground"], handle)
-    finally:
-        front.kill()
-        front.wait()
 
-    # Another window with the temporary title, above the console (a copy
-    # killed while its title showed, any program). The window the system
-    # names is the answer, and the other one's frame is never touched. The
-    # title finds the other one: the limit of 95 to NT 4, which the build
-    # without GetConsoleWindow shows. (Wine keeps menus per process, so no
-    # program can remove another's Close here: only its frame tells.)
-    other, log = start_window(caption=TEMP_TITLE.decode())
-    try:
-        handle = str(window_handle(log)).encode()
-        print(f"the other window is {handle.decode()}")
-        r = run(["/c"], title=b"Covered")
-        check("other window above: /c", r["out"], handle if noentry else number(r))
-        r = run(["/i"], title=b"Covered")
-        check("other window above: /i's console line", r["out"].split(b"\r\n")[0],
-              b"hwnd console=" + (handle if noentry else number(r)))
-        r = run(["/x", "/c"], title=b"Covered")
-        check("other window above: /x /c", r["out"], handle if noentry else number(r))
-        check("other window above: title kept", r["after"]["title"], b"Covered")
-        check("other window above: frame changes it had", len(close_window(log)),
-              1 if noentry else 0)
-    finally:
-        other.kill()
-        other.wait()
+def utitle(text):
+    return b"utitle " + text.encode()
 
-    # One whose thread does not answer: /x only posts the frame change, so
-    # it cannot hang there. Killed after 60 s, it would free a /x that waits.
-    hung, log = start_window(caption=TEMP_TITLE.decode(), hang=True)
-    handle = str(window_handle(log)).encode()
-    killed = []
-    freed = threading.Timer(60, lambda: (killed.append(1), hung.kill()))
-    freed.start()
-    try:
-        r = run(["/x", "/c"], title=b"Hung")
-    finally:
-        freed.cancel()
-        hung.kill()
-        hung.wait()
-    ok("/x beside a window that does not answer: ended while it still hung", not killed,
-       f"{r['ms']} ms")
-    check("/x /c beside a window that does not answer", r["out"],
-          handle if noentry else number(r))
 
-    if noentry:
+for args, want in ((["/c"], dict(out=CONSOLE)), (["/x"], dict(out=b"")),
+                   (["/i"], dict(line0=b"hwnd console=" + CONSOLE)),
+                   (["/c", "/x", "/i", "/c"], dict(head=CONSOLE + b"hwnd console=" + CONSOLE))):
+    Case("unicode", Run(args, before=[utitle(UNICODE_TITLE)], name=f"{args} under a Unicode title"),
+         builds=BOTH, wtitle_before=UNICODE_TITLE, wtitle=UNICODE_TITLE, **want)
+Case("unicode", Run(["/tplain title"], before=[utitle(UNICODE_TITLE)]), builds=BOTH,
+     wtitle="plain title")
+# Around the discovery's read sizes, to the longest title a console holds:
+# past it, or past what the console lets it read, the discovery leaves the
+# title alone and finds nothing. The release reads no title at all.
+for units, builds, backends in [(n, BOTH, ANY) for n in (255, 256, 510, 511, 512, 513, 24498,
+                                                         24499)] + [
+        (n, BOTH, WINE) for n in (24500, 24501, 65535, 65536, 70000)]:
+    Case("unicode", Run(["/c"], before=[utitle(unicode_title(units))],
+                        name=f"/c under a title of {units} units"),
+         builds=builds, backends=backends, wtitle=unicode_title(units),
+         out=lambda ctx, units=units: (b"0" if ctx.noentry and units > ctx.desk.longest_title
+                                       else CONSOLE))
+
+
+# --- the close button -----------------------------------------------------------------
+
+Case("close", Run(["/x"], title=b"Keep me"), builds=BOTH, out=b"", title=b"Keep me",
+     close=(4096, -1))
+Case("close", Run(["/x", "/x", "/c"], title=b"Keep me too"), builds=BOTH, out=CONSOLE,
+     title=b"Keep me too", close=(4096, -1))
+Case("close", Run(["/t", "/x"], title=b"Keep me"), builds=BOTH, title=b"",
+     close=lambda ctx: (4096, 4096 if ctx.noentry else -1))
+
+
+@code("close", builds=BOTH)
+def other_window_above(ctx):
+    """Another window with the temporary title above the console (a copy
+    killed while its title showed, any program). The window the system names
+    is the answer and the other one is never touched; the title discovery
+    finds the other one, the limit of 95 to NT 4. (Wine keeps menus per
+    process, so there only the other window's frame tells.)"""
+    other = Window("other", caption=TEMP_TITLE.decode())
+    c, i, x = (Run(a, title=b"Covered") for a in (["/c"], ["/i"], ["/x", "/c"]))
+    yield [other, c, i, x, Close(other)]
+    for r in (c, i, x):
+        checked_run(ctx, r)
+        answer = str(other.handle).encode() if ctx.noentry else r.number()
+        ctx.check(f"other window above: {r.name}", r.out.split(b"\r\n")[0],
+                  b"hwnd console=" + answer if r is i else answer)
+    ctx.check("other window above: title kept", x.after_view["title"], b"Covered")
+    ctx.check("other window above: its frame changes", len(other.ticks(b"frame")),
+              1 if ctx.noentry else 0)
+    if ctx.desk.menus:
+        ctx.check("other window above: its Close, at its start and at its end",
+                  [row[0] for row in logged(other.log, b"close")],
+                  [4096, -1 if ctx.noentry else 4096])
+        ctx.check("other window above: this console's Close after /x /c", x.after_view["close"],
+                  4096 if ctx.noentry else -1)
+
+
+@code("close", builds=BOTH, backends=WINE)
+def window_that_does_not_answer(ctx):
+    """/x only posts the frame change, so a window whose thread does not answer
+    cannot hold it. Killed after 60 s, it would free a /x that waits."""
+    hung = Window("hung", caption=TEMP_TITLE.decode(), hang=True, kill_after=60)
+    r = Run(["/x", "/c"], title=b"Hung")
+    yield [hung, r]
+    checked_run(ctx, r)
+    ctx.ok("/x beside a window that does not answer: ended while it still hung", not hung.killed,
+           f"{r.ms} ms")
+    ctx.check("/x /c beside a window that does not answer", r.out,
+              str(hung.handle).encode() if ctx.noentry else r.number())
+
+
+@code("close", backends=WINE)
+def console_without_a_window(ctx):
+    """A console started without a window (IDEs, CI agents, scheduled tasks),
+    with a title of its own, beside a window with the temporary title: no
+    window is reported, and the other one is not touched."""
+    other = Window("other", caption=TEMP_TITLE.decode())
+    r = Run(["/tBuild", "/c", "/i", "/x"], title=b"Outer", nowindow=True)
+    yield [other, r, Close(other)]
+    checked_run(ctx, r)
+    ctx.ok("no console window: /c and /i report 0",
+           r.out.startswith(b"0hwnd console=0\r\nhwnd foreground="), r.out)
+    ctx.check("no console window: frame changes of the other window", other.ticks(b"frame"), [])
+
+
+@code("close", builds=BOTH)
+def behind_another_window(ctx):
+    """The user types into another program's window while a batch file runs
+    /x: its console stays behind, once its window has handled all the
+    program sent or posted to it."""
+    front = Window("front")
+    r = Run(["/x"], title=b"Behind", before=[Front(front)], after=[b"settle"])
+    yield [front, r, Close(front)]
+    checked_run(ctx, r)
+    ctx.check("/x behind another window: it was in front", r.before_view["foreground"],
+              front.handle)
+    ctx.check("/x behind another window: it is still in front", r.after_view["foreground"],
+              front.handle)
+    if ctx.desk.menus:
+        ctx.check("/x behind another window: Close removed all the same", r.after_view["close"], -1)
+
+
+# --- the report ------------------------------------------------------------------------
+
+def within(figure, span):
+    """Whether a printed figure in GB lies in the span of bytes seen during
+    the run, give or take the sixth decimal's rounding."""
+    low, high = span
+    return low / 2 ** 30 - 5e-7 <= float(figure) <= high / 2 ** 30 + 5e-7
+
+
+def info_lines(ctx, r, drive):
+    """/i's lines, the current folder on DRIVE: each figure within what the
+    probe saw of that drive from just before the run to just after."""
+    lines = r.out.split(b"\r\n")
+    m = re.fullmatch(rb"hwnd foreground=([0-9]+)", lines[1])
+    ctx.ok(f"{r.name}: a foreground window seen during the run",
+           m and int(m.group(1)) in r.foregrounds, lines[1])
+    found = re.findall(rb"Disk (.)=(-?[0-9]+\.[0-9]{6}) GB\r\n", r.out)
+    drives = [drive] + ([b"C"] if drive != b"C" else [])
+    ctx.check(f"{r.name}: disk drives", [d for d, _ in found], drives)
+    ctx.check(f"{r.name}: line count", len(lines), 4 + len(drives))
+    for (letter, figure), span in zip(found, (r.free, r.free_c)):
+        ctx.ok(f"{r.name}: Disk {letter.decode()} figure within what the run saw",
+               within(figure, span), f"{figure.decode()} against {span}")
+    print(f"{r.name} printed:\n" + r.out.decode("latin-1").replace("\r\n", "\n"), end="")
+
+
+for cwd, drive, backends in ((b"C:\\", b"C", ANY), (None, b"Z", WINE)):
+    Case("info", Run(["/i"], title=b"info", cwd=cwd, name=f"/i on drive {drive.decode()}"),
+         backends=backends, line0=b"hwnd console=" + CONSOLE, title=b"info",
+         verify=lambda ctx, r, drive=drive: (
+             ctx.check(f"{r.name}: version line", r.out.split(b"\r\n")[2],
+                       b"OS version=" + ctx.desk.os_name), info_lines(ctx, r, drive)))
+
+
+@code("info", backends=WINE)
+def deep_folder(ctx):
+    """In the ANSI page 932 (Japanese), a folder two levels of 75 characters
+    deep: 165 UTF-16 units, well within Windows' limit, but over 260 bytes."""
+    have = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    if "ja_JP.utf8" not in have:
+        print("skipped the deep folder in code page 932: the locale ja_JP.UTF-8 is not"
+              " generated here (scripts/deps.sh makes it)")
         return
-    # A console started without a window (IDEs, CI agents, scheduled tasks),
-    # here with a title of its own, beside a window with the temporary
-    # title: no window is reported, and the other one is not touched.
-    other, log = start_window(caption=TEMP_TITLE.decode())
-    try:
-        r = run(["/tBuild", "/c", "/i", "/x"], title=b"Outer", nowindow=True)
-        ok("no console window: /c and /i report 0",
-           r["out"].startswith(b"0hwnd console=0\r\nhwnd foreground="), r["out"])
-        check("no console window: frame changes of the other window", close_window(log), [])
-    finally:
-        other.kill()
-        other.wait()
+    name = ("\u65e5\u672c\u8a9e\u306e\u6587\u5b57" * 13)[:75]
+    deep = os.path.join(ctx.desk.work, name, name)
+    os.makedirs(deep.encode())
+    from wine import winpath
+    ctx.desk.console_env = {"LC_ALL": "ja_JP.UTF-8"}
+    r = Run(["/i"], title=b"deep", cwd=winpath(deep).encode(), name="/i in a deep folder, 932")
+    yield [r]
+    checked_run(ctx, r)
+    ctx.check("a deep folder in code page 932: its drive, then C",
+              re.findall(rb"Disk (.)=", r.out), [b"Z", b"C"])
 
 
-def free_gb(path):
-    st = os.statvfs(path)
-    return st.f_bavail * st.f_frsize / 1073741824.0
-
-
-def disk_lines(out):
-    return re.findall(rb"Disk (.)=(-?[0-9]+\.[0-9]{6}) GB\r\n", out)
-
-
-def group_info():
-    drive_c = os.path.join(session.prefix, "drive_c")
-    for where, cwd, drives in [("drive Z", wfile(""), [(b"Z", "/"), (b"C", drive_c)]),
-                               ("drive C", b"C:\\", [(b"C", drive_c)])]:
-        r = run(["/i"], title=b"info", cwd=cwd)
-        lines = r["out"].split(b"\r\n")
-        check(f"{where}: console line", lines[0],
-              b"hwnd console=" + str(r["before"]["console"]).encode())
-        fg = {r["before"]["foreground"], r["after"]["foreground"]}
-        m = re.fullmatch(rb"hwnd foreground=([0-9]+)", lines[1])
-        ok(f"{where}: foreground line", m and int(m.group(1)) in fg, lines[1])
-        check(f"{where}: version line (Windows 7 by default)", lines[2], b"OS version=")
-        found = disk_lines(r["out"])
-        check(f"{where}: disk drives", [d for d, _ in found], [d for d, _ in drives])
-        check(f"{where}: line count", len(lines), 3 + len(drives) + 1)
-        for (letter, figure), (_, path) in zip(found, drives):
-            want = free_gb(path)
-            ok(f"{where}: Disk {letter.decode()} figure", abs(float(figure) - want) < 0.05,
-               f"{figure.decode()} against {want:.6f}")
-        check(f"{where}: title kept", r["after"]["title"], b"info")
-    error_mode()
-
-
-def own_calls(args):
-    """The entries the program calls itself when run with ARGS, in order, as
-    (name, arguments): the calls of Wine's relay trace that return into the
-    program's image. A run with none is one Wine did not start."""
-    exe = os.path.join(session.state, "bin", "ostrivel.exe")
-    base, size = pe_image(exe)
-
-    def traced():
-        status, trace = session.wine_run([exe] + args, debug="+relay")
-        calls = [(m.group(1), m.group(2)) for m in re.finditer(
-            r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace, re.M)
-            if base <= int(m.group(3), 16) < base + size]
-        if not calls:
-            raise NotStarted(f"a traced run made no calls (exit {status})")
-        return calls
-    return tried_thrice(traced)
-
-
-def error_mode():
+@code("info", backends=WINE)
+def error_mode(ctx):
     """Before anything else, the program tells the system to show no box for
     a drive without media (the "no disk" box that waits for a click), keeping
     what the mode it inherited holds. Wine shows no such box (nor does
-    ReactOS, for its empty floppy and CD drives): the calls tell."""
-    calls = own_calls(["/i"])
+    ReactOS, for its empty floppy and CD drives): the calls tell, the ones of
+    Wine's relay trace that return into the program's image."""
+    from wine import NotStarted, pe_image, tried_thrice
+    exe = os.path.join(ctx.desk.session.state, "bin", "ostrivel.exe")
+    base, size = pe_image(exe)
+
+    def traced():
+        status, trace = ctx.desk.session.wine_run([exe, "/i"], debug="+relay")
+        calls = re.findall(r"^[0-9a-f]+:Call [\w-]+\.(\w+)\((.*)\) ret=([0-9a-f]+)$", trace, re.M)
+        if not calls:  # not even the loader's: Wine never started the process
+            raise NotStarted(f"a traced run showed no call at all (exit {status})")
+        return [(n, a) for n, a, ret in calls if base <= int(ret, 16) < base + size]
+    ctx.desk.step = "a traced run of /i"
+    calls = tried_thrice(traced)
     names = [name for name, _ in calls]
     print("the program's first calls: " + ", ".join(f"{n}({a})" for n, a in calls[:4]))
-    check("first calls: the error mode read, then set", names[:2], ["SetErrorMode"] * 2)
-    ok("read with 0, then set with no critical-error and no open-file boxes",
-       len(calls) > 1 and calls[0][1] == "00000000" and int(calls[1][1], 16) & 0x8001 == 0x8001,
-       calls[:2])
-    check("the error mode set once, never put back", names.count("SetErrorMode"), 2)
+    if not ctx.ok("the program made calls of its own", calls):
+        return
+    ctx.check("first calls: the error mode read, then set", names[:2], ["SetErrorMode"] * 2)
+    ctx.ok("read with 0, then set with no critical-error and no open-file boxes",
+           len(calls) > 1 and calls[0][1] == "00000000" and int(calls[1][1], 16) & 0x8001 == 0x8001,
+           calls[:2])
+    ctx.check("the error mode set once, never put back", names.count("SetErrorMode"), 2)
+    return
+    yield
 
 
-def group_rounding():
+@code("rounding", backends=WINE)
+def a_tie_rounds_up(ctx):
     """Figures go through msvcrt.dll's printf, which rounds a tie at the sixth
     decimal up (MinGW's and glibc's printf round it to even): drive D: on a
     file system with exactly 131 072 000 000 bytes free, 122.0703125 GB."""
-    mount = os.path.join(work, "tie")
+    mount = os.path.join(ctx.desk.work, "tie")
     os.mkdir(mount)
     if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=131072000000", "tie", mount],
                       stderr=subprocess.DEVNULL).returncode != 0:
         print("skipped: no tmpfs can be mounted here (needs root)")
         sys.exit(SKIPPED)
-    drive = os.path.join(session.prefix, "dosdevices", "d:")
+    drive = os.path.join(ctx.desk.session.prefix, "dosdevices", "d:")
     try:
         os.symlink(mount, drive)
-        r = run(["/i"], title=b"tie", cwd=b"D:\\")
-        check("a tie rounds up", disk_lines(r["out"])[0], (b"D", b"122.070313"))
+        r = Run(["/i"], title=b"tie", cwd=b"D:\\")
+        yield [r]
+        ctx.check("a tie rounds up", re.findall(rb"Disk (.)=(\S+) GB", r.out)[0],
+                  (b"D", b"122.070313"))
     finally:
         if os.path.lexists(drive):
             os.unlink(drive)
@@ -420,505 +420,452 @@ VERSIONS = [("win95", b"Windows 95"), ("win98", b"Windows 98"), ("winme", b"Wind
             ("nt40", b"Windows NT"), ("win2k", b"Windows NT-2000"), ("winxp", b"Windows NT-XP"),
             ("win2003", b"Windows NT-Server 2003"), ("winxp64", b"Windows NT-XP"),
             ("vista", b""), ("win7", b""), ("win10", b"")]
+NINE_X = ("win95", "win98", "winme")
 
 
-def group_versions():
-    font = os.path.join(work, "font.ttf")
-    with open(font, "wb") as f:
-        f.write(b"\0\1\0\0")
+@code("versions", backends=WINE)
+def every_version(ctx):
+    """Wine's per-program Windows version, as each system reports itself. The
+    9x family has no wide command line: the file is asked through the 8-bit
+    _stat, and the title widened from the ANSI page."""
+    font = ctx.desk.file("font.ttf", b"\0\1\0\0")
+    session = ctx.desk.session
     try:
-        for version, name in VERSIONS:
+        for version, name in VERSIONS + [("win31", None)]:
             session.set_version("ostrivel.exe", version)
-            r = run(["/i"], title=b"v", cwd=b"C:\\")
-            lines = r["out"].split(b"\r\n")
-            check(f"{version}: name", lines[2], b"OS version=" + name)
-            check(f"{version}: four lines on drive C", len(lines), 5)
-            if version not in ("win95", "win98", "winme"):
+            runs = [Run(["/i"], title=b"v", cwd=b"C:\\", name=f"{version}: /i")]
+            if version in NINE_X:
+                runs += [Run(["/r" + font], title=b"v"), Run(["/r" + font + ".none"], title=b"v"),
+                         Run(batch='EXE /t"caf\u00e9"', title=b"v"),
+                         Run(["/rC:\\nothere\\caf\u00e9.ttf"], title=b"v", before=[b"cp 437"])]
+            yield runs
+            for r in runs:
+                checked_run(ctx, r)
+            lines = runs[0].out.split(b"\r\n")
+            if name is None:
+                ctx.check("win31: Win32s line between handles and name", lines[2:4],
+                          [b"Microsoft Win32s", b"OS version="])
                 continue
-            # The 9x family has no wide command line: the file is asked
-            # through the 8-bit _stat, and the title widened from the ANSI page.
-            for path, exists in ((winpath(font), 1), (winpath(font) + ".none", 0)):
-                r = run(["/r" + path], title=b"v")
-                check(f"{version}: /r on a file that {'exists' if exists else 'is missing'}",
-                      r["out"], font_report(path.encode(), exists))
-            r = run_batch(f'{program().decode()} /t"caf\u00e9"')
-            check(f"{version}: batch file, /t'caf\u00e9'", r["after"]["wtitle"], "caf\u00e9")
-            r = run(["/rC:\\nothere\\caf\u00e9.ttf"], title=b"v", before=[b"cp 437"])
-            check(f"{version}: /r echoes its ANSI value in the console's page", r["out"],
-                  font_report(b"C:\\nothere\\caf\x82.ttf", 0))
-        session.set_version("ostrivel.exe", "win31")
-        r = run(["/i"], title=b"v", cwd=b"C:\\")
-        lines = r["out"].split(b"\r\n")
-        check("win31: Win32s line between handles and name", lines[2:4],
-              [b"Microsoft Win32s", b"OS version="])
+            ctx.check(f"{version}: name", lines[2], b"OS version=" + name)
+            ctx.check(f"{version}: four lines on drive C", len(lines), 5)
+            if version in NINE_X:
+                ctx.check(f"{version}: /r on a file that exists", runs[1].out,
+                          font_report(font.encode(), 1))
+                ctx.check(f"{version}: /r on a file that is missing", runs[2].out,
+                          font_report(font.encode() + b".none", 0))
+                ctx.check(f"{version}: batch file, /t'caf\u00e9'", runs[3].after_view["wtitle"],
+                          "caf\u00e9")
+                ctx.check(f"{version}: /r echoes its ANSI value in the console's page", runs[4].out,
+                          font_report(b"C:\\nothere\\caf\x82.ttf", 0))
     finally:
         session.set_version("ostrivel.exe", None)
 
 
-def start_window(hang=False, slow_ms=None, caption=None):
-    """A window probe of its own: one that stops pumping messages (HANG),
-    takes SLOW_MS to answer each WM_FONTCHANGE, or is captioned CAPTION above
-    all others; returns it and its log."""
-    tag = f"w{time.monotonic_ns()}"
-    log, ready = os.path.join(work, tag + ".log"), os.path.join(work, tag + ".ready")
-    return session.window_probe(log, ready, (["caption", caption] if caption is not None else []) +
-                                (["hang"] if hang else []) +
-                                (["slow", str(slow_ms)] if slow_ms is not None else [])), log
+@code("resource")
+def version_resource(ctx):
+    """The version resource, read as Explorer's Details tab and PowerShell do."""
+    v = Verinfo()
+    yield [v]
+    print(v.info.decode("latin-1"))
+    ctx.check("version resource", v.info, VERSION_INFO)
 
 
-def messages(log):
-    return len(log_ticks(log, b"WM_FONTCHANGE"))
+# --- fonts -----------------------------------------------------------------------------
+
+# Under Wine a window that has not asked for messages for 5 s is hung: one
+# that stopped 3.7 s before /r was still waited for, one that stopped 5 s
+# before was not.
+HUNG_AFTER_MS = 6000
 
 
-def window_handle(log):
-    with open(log[:-len(".log")] + ".ready") as f:
-        return int(f.read())
+@code("fonts")
+def font_change(ctx):
+    """Every window gets the font change, once per /r. /r waits for those that
+    answer, 5 s at most in all however many are slow, and not at all for one
+    the system calls hung; those it did not wait for get it when they answer
+    again. The ticks are one clock for the whole desktop."""
+    font = ctx.desk.file("real font.ttf", b"\0\1\0\0")
+    missing = "C:\\Windows\\Fonts\\no-such-font.ttf"
+    plain, slow = Window("plain"), Window("slow", slow=1000)
+    many = Window("many", slow=2000, windows=8)
+    hung = Window("hung", hangfor=HUNG_AFTER_MS + 6000)
+    alone, absent, both = (Run(["/r"], title=b"fonts"), Run(["/r" + missing], title=b"fonts"),
+                           Run(["/r" + font, "-R"], title=b"fonts"))
+    past_slow, past_many, nothing, past_hung = (Run(["/r"], title=b"slow"), Run(["/r"]),
+                                                Run(["word"]), Run(["/r"]))
+    yield [plain, alone, absent, both, slow, past_slow, Close(slow), many, past_many, Close(many),
+           hung, Sleep(HUNG_AFTER_MS), nothing, past_hung, Close(hung), Close(plain)]
+    for r, want, n in ((alone, REFRESH, 1), (absent, font_report(missing.encode(), 0), 1),
+                       (both, font_report(font.encode(), 1) + REFRESH, 2)):
+        checked_run(ctx, r)
+        ctx.check(f"{r.name}: output", r.out, want)
+        ctx.check(f"{r.name}: messages the window received while it ran", plain.during(r), n)
+    ctx.check("/r keeps the title", both.after_view["title"], b"fonts")
+
+    # Answered within the time, so handled before OK.
+    checked_run(ctx, past_slow)
+    returned = slow.ticks(b"returned")
+    ctx.check("/r past a slow window: output", past_slow.out, REFRESH)
+    ctx.check("/r past a slow window: it received one message while /r ran",
+              slow.during(past_slow), 1)
+    ctx.ok("/r past a slow window: ended only after it answered",
+           returned and returned[0] <= past_slow.end, f"answered at {returned}, /r ended at "
+           f"{past_slow.end}")
+
+    # Eight windows of one program, 2 s each, answer one after another for 16 s.
+    checked_run(ctx, past_many)
+    print(f"/r beside eight windows slow by 2 s took {past_many.ms} ms")
+    ctx.check("/r past eight slow windows: output", past_many.out, REFRESH)
+    got = sorted(h for _, h in logged(many.log, b"WM_FONTCHANGE"))
+    ctx.check("/r past eight slow windows: each got the message once", got, sorted(many.handles))
+    answers = many.ticks(b"returned")
+    ctx.ok("/r past eight slow windows: ended before the fourth answered, 5 s in all",
+           len(answers) == 8 and past_many.end < sorted(answers)[3],
+           f"ended at {past_many.end}, answers at {answers}")
+    ctx.ok("/r past eight slow windows: the plain window had it before OK",
+           plain.during(past_many) == 1)
+
+    # Hung to the system when /r starts: not waited for, but the message waits for it.
+    checked_run(ctx, past_hung)
+    print(f"/r past a hung window took {past_hung.ms} ms, a start that does nothing"
+          f" {nothing.ms} ms")
+    ctx.check("/r past a hung window: output", past_hung.out, REFRESH)
+    ctx.ok("/r past a hung window ends well inside 5 s", past_hung.ms - nothing.ms < 4000,
+           f"{past_hung.ms} ms, a start {nothing.ms} ms")
+    late = hung.ticks(b"WM_FONTCHANGE")
+    ctx.ok("/r past a hung window: it got the message once, when it answered again, after /r",
+           len(late) == 1 and late[0] > past_hung.end, f"{late}, /r ended at {past_hung.end}")
 
 
-def logged(data, what):
-    """The numbers after WHAT in the window probe's log lines WHAT: ticks, or
-    for "close" the states of Close."""
-    return [int(line.split()[1]) for line in data.splitlines() if line.startswith(what + b" ")]
+# --- what reaches the program ----------------------------------------------------------
+
+@code("wildcards")
+def nothing_expanded(ctx):
+    """Arguments reach the program as typed: "-*.dat" would be the file -q.dat,
+    "/?" and "/t*" a one-letter name in the root of the drive."""
+    folder = ctx.desk.folder(["a1.txt", "a2.txt", "notes.txt", "-q.dat"]).encode()
+    ctx.desk.in_root({"T": b"", "X": None})
+    runs = [Run(b"*.txt a?.txt", title=b"glob", cwd=folder),
+            Run(b"-*.dat /zz*.q", title=b"glob", cwd=folder),
+            Run(["/?", "/c"], title=b"Kept", cwd=b"C:\\"), Run(["/t*"], title=b"old", cwd=b"C:\\")]
+    if ctx.backend == "wine":
+        runs.append(Run(["/t\u0141\u00f3d\u017a", "*.txt"], title=b"glob", cwd=folder, wide=True))
+    yield runs
+    for r in runs:
+        checked_run(ctx, r)
+    ctx.check("patterns without a prefix print nothing", runs[0].out, b"")
+    ctx.check("patterns are options as typed", runs[1].out,
+              b"unknown option -*.dat\r\nunknown option /zz*.q\r\n")
+    ctx.check("/? /c beside C:\\T and C:\\X", runs[2].out, USAGE + runs[2].number())
+    ctx.check("/? beside C:\\T and C:\\X keeps the title", runs[2].after_view["title"], b"Kept")
+    ctx.check("/t* sets the title *", runs[3].after_view["title"], b"*")
+    if len(runs) > 4:
+        ctx.check("UTF-16 command line: /t'\u0141\u00f3d\u017a' beside a pattern",
+                  runs[4].after_view["wtitle"], "\u0141\u00f3d\u017a")
 
 
-def log_ticks(log, what):
-    """logged of the log file LOG, which may not exist yet."""
-    if not os.path.exists(log):
-        return []
-    with open(log, "rb") as f:
-        return logged(f.read(), what)
+for text in ("caf\u00e9", "\u00dcbersicht"):
+    # Batch files, which cmd reads in the console's code page.
+    for line, who in ((f"title {text}", "cmd's title"), (f'EXE /t"{text}"', "/t")):
+        Case("typed", Run(batch=line, title=b"old", name=f"batch file, {who} {text!r}"),
+             wtitle=text, status=0 if who == "/t" else None)
+for text, backends in (("caf\u00e9", WINE), ("\u0141\u00f3d\u017a \u0159", ANY),
+                       ("\u0421\u0431\u043e\u0440\u043a\u0430", ANY), ("\u65e5\u672c\u8a9e", WINE),
+                       ("smile \U0001F600", WINE), (UNICODE_TITLE, ANY)):
+    Case("typed", Run(["/t" + text, "/c"], title=b"old", wide=True,
+                      name=f"UTF-16 command line: /t{text!r} /c"),
+         backends=backends, wtitle=text, out=CONSOLE)
+Case("typed", Run(["/t"], before=[utitle(UNICODE_TITLE)], wide=True, name="/t alone, UTF-16"),
+     backends=WINE, wtitle="")
+# The command line splits a backslash before a quote as a quote: %~dp0 ends
+# in one, and the manual's remedy doubles it.
+Case("typed", Run(batch='EXE /t"%~dp0\\" /c', title=b"old", name="batch file, /t\"%~dp0\\\" /c"),
+     out=CONSOLE, verify=lambda ctx, r: ctx.ok(
+         "the title is the batch file's folder, backslash and all",
+         r.after_view["wtitle"].endswith("\\") and r.after_view["wtitle"][1:3] == ":\\",
+         r.after_view["wtitle"]))
 
 
-# A window that has not asked for messages for this long is hung to the
-# system. Under Wine, one that stopped 3.7 s before /r was still given the
-# time-out, one that stopped 5 s before was skipped.
-HUNG_AFTER_S = 5
+@code("typed")
+def fonts_as_typed(ctx):
+    """Looked up as typed, echoed in the console's page, from its published
+    tables: 437 has no Cyrillic, CJK, "\u0141" or "\u017a"; "\u00e9" is 0x82
+    and "\u00f3" 0xA2 in 437 and 850, "\u00d8" 0x9D in 850 only."""
+    there = "\u0448\u0440\u0438\u0444\u0442 \u65e5\u672c.ttf"
+    path = ctx.desk.file(there, b"\0\1\0\0")
+    folder = path[:-len(there)].encode()
+    looked = [(Run(["/r" + path], wide=True, before=[b"cp 437"], name=f"/r {there!r}"),
+               font_report(folder + b"????? ??.ttf", 1)),
+              (Run(["/r" + path + "x"], wide=True, before=[b"cp 437"], name=f"/r {there!r}x"),
+               font_report(folder + b"????? ??.ttfx", 0))]
+    value = "C:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a \u00d8.ttf"
+    pages = ((437, b"C:\\nothere\\caf\x82 ?\xa2d? ?.ttf", b"/\x82"),
+             (850, b"C:\\nothere\\caf\x82 ?\xa2d? \x9d.ttf", b"/\x82"),
+             (65001, b"C:\\nothere\\caf\xc3\xa9 \xc5\x81\xc3\xb3d\xc5\xba \xc3\x98.ttf", b"/\xc3\xa9"))
+    echoed = [(Run(["/r" + value, "/\u00e9"], title=b"echo", wide=True, before=[b"cp %d" % page],
+                   name=f"echoes in code page {page}"),
+               font_report(shown, 0) + b"unknown option " + option + b"\r\n")
+              for page, shown, option in pages[:1 if ctx.backend == "reactos" else 3]]
+    yield [r for r, _ in looked + echoed]
+    for r, want in looked + echoed:
+        checked_run(ctx, r)
+        ctx.check(r.name, r.out, want)
 
 
-def group_fonts():
-    window, log = start_window()
-    try:
-        r = run(["/r"], title=b"fonts")
-        check("/r output", r["out"], REFRESH)
-        check("/r: one message", messages(log), 1)
+# --- hostile input ----------------------------------------------------------------------
 
-        missing = "C:\\Windows\\Fonts\\no-such-font.ttf"
-        r = run(["/r" + missing], title=b"fonts")
-        check("/r missing font", r["out"], font_report(missing.encode(), 0))
-        check("/r missing: two messages so far", messages(log), 2)
-
-        font = os.path.join(work, "real font.ttf")
-        with open(font, "wb") as f:
-            f.write(b"\0\1\0\0")
-        r = run(["/r" + winpath(font), "-R"], title=b"fonts")
-        wf = winpath(font).encode()
-        check("/r existing font, then -R", r["out"], font_report(wf, 1) + REFRESH)
-        check("/r /R: four messages in all", messages(log), 4)
-        check("/r keeps the title", r["after"]["title"], b"fonts")
-    finally:
-        window.kill()
-        window.wait()
-
-    # A window that takes a second to answer is waited for: /r ends after
-    # the window returned. The ticks are one clock for the whole session.
-    slow, slog = start_window(slow_ms=1000)
-    try:
-        r = run(["/r"], title=b"slow")
-        check("/r past a slow window: output", r["out"], REFRESH)
-        deadline = time.time() + 30
-        while not log_ticks(slog, b"returned") and time.time() < deadline:
-            time.sleep(0.1)
-        received, returned = log_ticks(slog, b"WM_FONTCHANGE"), log_ticks(slog, b"returned")
-        check("/r: the slow window received one message and answered it",
-              (len(received), len(returned)), (1, 1))
-        if received and returned:
-            start = r["end"] - r["ms"]
-            ok("/r: the slow window received the message while /r ran",
-               start <= received[0] <= r["end"], f"/r from {start} to {r['end']}, "
-               f"received at {received[0]}")
-            ok("/r ends only after the slow window answered", returned[0] <= r["end"],
-               f"answered at {returned[0]}, /r ended at {r['end']}")
-    finally:
-        slow.kill()
-        slow.wait()
-
-    # Hung to the system before /r starts, the window is skipped at once,
-    # not given the 5 s time-out: /r takes less than 4 s more than a
-    # start that does nothing, timed just before, takes (the run times count
-    # the start of a process, which under load alone can take seconds).
-    hung, hlog = start_window(hang=True)
-    try:
-        time.sleep(HUNG_AFTER_S + 1)
-        start = run(["word"], title=b"hung")
-        r = run(["/r"], title=b"hung")
-        check("/r past a hung window: output", r["out"], REFRESH)
-        check("/r past a hung window: status", r["status"], 0)
-        ok("/r past a hung window ends well inside its 5 s time-out",
-           r["ms"] - start["ms"] < 4000, f"{r['ms']} ms, a start {start['ms']} ms")
-        print(f"/r past a hung window took {r['ms']} ms, a start that does nothing"
-              f" {start['ms']} ms")
-        check("the hung window got nothing", messages(hlog), 0)
-    finally:
-        hung.kill()
-        hung.wait()
+LONG = bytes((0x41 + i % 26) for i in range(32000))
+CONTROL = "".join(chr(c) for c in range(1, 32) if c not in (9, 10, 13, 32))
+Case("hostile", Run(b"/t" + LONG, title=b"old", name="a 32000-byte title"), builds=BOTH,
+     backends=WINE, title=LONG)
+Case("hostile", Run(b"/r" + LONG, title=b"fonts", name="a 32000-byte font value"), builds=BOTH,
+     backends=WINE, out=font_report(LONG, 0))
+Case("hostile", Run(["/t" + CONTROL + "\x7f\x80\xff end"], title=b"old",
+                    name="control characters and high bytes in a title"),
+     builds=BOTH, backends=WINE,
+     wtitle=(CONTROL + "\x7f\x80\xff end").encode("latin-1").decode("cp1252"))
+# Echoed in the console's page: "\xe7" and "\xff" are 0x87 and 0x98 in 437.
+Case("hostile", Run(["/\x01", "-\xe7", "/\x7f", "\x1b[2J", "/r\x1b[2J\xff"], title=b"old",
+                    before=[b"cp 437"], name="control characters and high bytes as options"),
+     builds=BOTH, backends=WINE,
+     out=b"unknown option /\x01\r\nunknown option -\x87\r\nunknown option /\x7f\r\n" +
+     font_report(b"\x1b[2J\x98", 0))
+for size in (65535, 70000):
+    t = bytes((0x61 + i % 26) for i in range(size))
+    Case("hostile", Run(["/c"], title=t, name=f"/c under a {size}-byte title"), builds=BOTH,
+         backends=WINE, title=t,
+         out=lambda ctx, size=size: b"0" if ctx.noentry and size > 65535 else CONSOLE)
 
 
-def group_wildcards():
-    """Arguments reach the program as typed: nothing is expanded."""
-    d = tempfile.mkdtemp(dir=work)
-    for name in ["a1.txt", "a2.txt", "notes.txt", "-q.dat"]:
-        open(os.path.join(d, name), "wb").close()
-    r = run(b"*.txt a?.txt", title=b"glob", cwd=winpath(d).encode())
-    check("patterns without a prefix print nothing", r["out"], b"")
-    # Expanded, the pattern would be the name that looks like an option.
-    r = run(b"-*.dat /zz*.q", title=b"glob", cwd=winpath(d).encode())
-    check("patterns are options as typed", r["out"],
-          b"unknown option -*.dat\r\nunknown option /zz*.q\r\n")
-    r = run(["/t\u0141\u00f3d\u017a", "*.txt"], title=b"glob", cwd=winpath(d).encode(),
-            wide=True)
-    check("UTF-16 command line: /t'\u0141\u00f3d\u017a' beside a pattern",
-          r["after"]["wtitle"], "\u0141\u00f3d\u017a")
-    shutil.rmtree(d)
+# --- interruptions ----------------------------------------------------------------------
 
-    # "/?" would be "\?": every one-letter name in the root of the drive.
-    root = os.path.join(session.prefix, "drive_c")
-    for name in ("T", "X"):
-        os.mkdir(os.path.join(root, name))
-    try:
-        r = run(["/?", "/c"], title=b"Kept", cwd=b"C:\\")
-        check("/? beside C:\\T and C:\\X prints the usage", r["out"],
-              USAGE + str(r["before"]["console"]).encode())
-        check("/? beside C:\\T and C:\\X keeps the title", r["after"]["title"], b"Kept")
-        r = run(["/t*"], title=b"old", cwd=b"C:\\")
-        check("/t* sets the title *", r["after"]["title"], b"*")
-    finally:
-        for name in ("T", "X"):
-            os.rmdir(os.path.join(root, name))
+@code("interrupt", builds=("noentry",), backends=ANY)
+def interrupted_during_the_temporary_title(ctx):
+    """Ctrl+C (Ctrl+Break on ReactOS, to the program's own group: cmd would
+    ask whether to end the batch file) while the temporary title shows: the
+    title is back first, then the program ends."""
+    event, tries = ctx.desk.interrupt
+    items = [Interrupt(["/c"] * 40, event, b"title", title=b"User title %d" % i)
+             for i in range(tries)]
+    yield items
+    for i, it in enumerate(items):
+        ctx.check(f"try {i}: interrupted during the temporary title", it.sent, 1)
+        ctx.check(f"try {i}: title back", it.after_view["title"], b"User title %d" % i)
+        # The output shows that it ended early: Wine's default action ends
+        # the process with status 0, not Windows' STATUS_CONTROL_C_EXIT.
+        n = str(it.after_view["console"]).encode()
+        ctx.ok(f"try {i}: ended before its last discovery",
+               it.out == n * (len(it.out) // len(n)) and len(it.out) < len(n) * 40, it.out[:80])
 
 
-def start_pair(i, reps):
-    """The two consoles of pair I, each ready and waiting for the file GO. A
-    pair in which Wine did not start both within 60 s is started again, under
-    new names."""
-    def start():
-        attempt = time.monotonic_ns()
-        go = os.path.join(work, f"go{i}.{attempt}")
-        started, tags = [], []
-        for side in (b"a", b"b"):
-            tag = f"c{i}{side.decode()}{attempt}"
-            tags.append(tag)
-            started.append(session.console_start([
-                b"title pair %d side %s" % (i, side),
-                b"probe " + wfile(tag + ".before"),
-                b"waitfile " + winpath(go).encode(),
-                b"run " + wfile(tag + ".out") + b" " + program() + b" /c" * reps,
-                b"probe " + wfile(tag + ".after")]))
-        deadline = time.time() + 60
-        while time.time() < deadline:
-            if all(os.path.exists(os.path.join(work, t + ".before")) for t in tags):
-                return started, tags, go
-            time.sleep(0.01)
-        for p, _ in started:
-            p.kill()
-        raise NotStarted(f"pair {i}: Wine did not start both consoles")
-    return tried_thrice(start)
+@code("interrupt", builds=BOTH, backends=WINE)
+def interrupted_during_the_broadcast(ctx):
+    """The window would answer within /r's 5 s, so a program that went on
+    would wait for it. /c first: where the program finds the window by the
+    title, its console control handler is put in place at its first
+    discovery, and a handler that swallowed the event would show."""
+    window = Window("slow", slow=4000)
+    it = Interrupt(["/c", "/r"], "c", window, title=b"Waiting")
+    yield [window, it, Close(window)]
+    ctx.check("Ctrl+C during the broadcast: sent once the window had the message", it.sent, 1)
+    ctx.check("Ctrl+C during the broadcast: output stops before OK", it.out,
+              str(it.after_view["console"]).encode() + b"Refreshing fonts ... ")
+    answered = window.ticks(b"returned")
+    ctx.ok("Ctrl+C during the broadcast: ended before the window answered",
+           answered and all(t > it.end for t in answered), f"answered at {answered}, "
+           f"ended at {it.end}")
+    ctx.check("Ctrl+C during the broadcast: title kept", it.after_view["title"], b"Waiting")
 
 
-def group_concurrency(pairs=20, reps=5):
+@code("interrupt", builds=("noentry",), backends=("reactos",))
+def selection_during_the_temporary_title(ctx):
+    """ReactOS: a selection (Edit > Mark, 65520 in this system menu) begun
+    while the temporary title shows puts "Mark - " before it in the caption,
+    and the title finds no window; Esc ends it. (ReactOS writes the prefix
+    only as a selection starts.)"""
+    it = Interrupt(["/c"], "65520", b"caption", title=b"Marked", after=[b"key 27"])
+    yield [it]
+    print(f"/c during Mark: caption {it.caption!r}")
+    ctx.check("Mark chosen while the caption showed the temporary title", it.caption,
+              "Mark - " + TEMP_TITLE.decode())
+    ctx.check("/c during Mark", it.out, b"0")
+    ctx.check("/c during Mark: title restored", it.after_view["title"], b"Marked")
+
+
+Case("interrupt", Run(["/c"], title=b"Marked", before=[b"syscommand 65520"],
+                      after=[b"key 27"], name="/c during Mark"),
+     backends=("reactos",), out=CONSOLE,
+     verify=lambda ctx, r: ctx.check("Mark: the caption /c ran under",
+                                     r.before_view["caption"], "Mark - Marked"))
+
+
+@code("concurrency", builds=("noentry",), backends=WINE)
+def copies_at_once(ctx, pairs=20, reps=5):
     """Pairs of consoles discovering at the same moment never cross (the
-    build without GetConsoleWindow: the release's answer is the system's)."""
+    build without GetConsoleWindow: the release's answer is the system's).
+    Both wait for one file; a pair Wine did not start both of is started
+    again before either runs the program."""
+    from wine import NotStarted, tried_thrice, winpath
+    session, work = ctx.desk.session, ctx.desk.work
     crossed = 0
     for i in range(pairs):
-        started, tags, go = start_pair(i, reps)
+        def start(i=i):
+            attempt = time.monotonic_ns()
+            go = os.path.join(work, f"go{i}.{attempt}")
+            started, tags = [], [os.path.join(work, f"c{i}{s}{attempt}") for s in "ab"]
+            for side, tag in zip(b"ab", tags):
+                started.append(session.console_start([
+                    b"title pair %d side %c" % (i, side), b"probe " + winpath(tag + ".b").encode(),
+                    b"waitfile " + winpath(go).encode(), b"run " + winpath(tag + ".o").encode() +
+                    b" " + ctx.exe + b" /c" * reps, b"probe " + winpath(tag + ".a").encode()]))
+            deadline = time.time() + 60
+            while time.time() < deadline and started:
+                if all(os.path.exists(t + ".b") for t in tags):
+                    return started, tags, go
+                if any(p.poll() is not None for p, _ in started):
+                    break
+                time.sleep(0.01)
+            for p, _ in started:
+                p.kill()
+            raise NotStarted(f"pair {i}: Wine did not start both consoles")
+        started, tags, go = tried_thrice(start)
         open(go, "wb").close()  # both go at once
         for st in started:
             session.console_wait(st)
         windows = []
-        for tag, side in zip(tags, (b"a", b"b")):
-            with open(os.path.join(work, tag + ".out"), "rb") as f:
-                out = f.read()
-            with open(os.path.join(work, tag + ".before"), "rb") as f:
-                before = parse_probe(f.read())
-            with open(os.path.join(work, tag + ".after"), "rb") as f:
-                after = parse_probe(f.read())
+        for tag, side in zip(tags, "ab"):
+            with open(tag + ".o", "rb") as f, open(tag + ".b", "rb") as b, \
+                    open(tag + ".a", "rb") as a:
+                out, before, after = f.read(), parse_probe(b.read()), parse_probe(a.read())
             windows.append(before["console"])
             if out != str(before["console"]).encode() * reps:
                 crossed += 1
-                print(f"pair {i} side {side.decode()}: printed {out!r}, "
-                      f"its console is {before['console']}")
-            check(f"pair {i} side {side.decode()}: title kept", after["title"],
-                  b"pair %d side %s" % (i, side))
-        ok(f"pair {i}: two different consoles", windows[0] != windows[1], windows)
+                print(f"pair {i} side {side}: printed {out!r}, its console is {before['console']}")
+            ctx.check(f"pair {i} side {side}: title kept", after["title"],
+                      b"pair %d side %s" % (i, side.encode()))
+        ctx.ok(f"pair {i}: two different consoles", windows[0] != windows[1], windows)
     print(f"{pairs} pairs, {2 * pairs * reps} discoveries, {crossed} crossed")
-    check("crossed results", crossed, 0)
+    ctx.check("crossed results", crossed, 0)
+    return
+    yield
 
 
-def interrupted(tag):
-    """What the interrupt step TAG left: the output, its status fields, and
-    the probe's view after it."""
-    with open(os.path.join(work, tag), "rb") as f:
-        out = f.read()
-    with open(os.path.join(work, tag + ".status"), "rb") as f:
-        fields = dict(field.split(b"=") for field in f.read().split())
-    with open(os.path.join(work, tag + ".after"), "rb") as f:
-        after = parse_probe(f.read())
-    return out, {k.decode(): int(v) for k, v in fields.items()}, after
+# --- terminals ---------------------------------------------------------------------------
 
-
-def group_interrupt(tries=20, discoveries=40):
-    """Ctrl+C while the temporary title is shown (the build without
-    GetConsoleWindow): the title is back first, then the program ends.
-    Ctrl+C while /r waits for a window ends the program there."""
-    if noentry:
-        interrupt_title(tries, discoveries)
-    interrupt_broadcast()
-
-
-def interrupt_title(tries, discoveries):
-    steps = []
-    for i in range(tries):
-        steps += [b"title User title %d" % i,
-                  b"interrupt " + wfile(f"i{i}") + b" c title " + program() +
-                  b" /c" * discoveries,
-                  b"probe " + wfile(f"i{i}.after")]
-    check("console probe", session.console(steps, timeout=600), 0)
-    hit = 0
-    for i in range(tries):
-        out, result, after = interrupted(f"i{i}")
-        hit += result["sent"]
-        check(f"try {i}: interrupted during the temporary title", result["sent"], 1)
-        check(f"try {i}: title back", after["title"], b"User title %d" % i)
-        # Wine's default action ends the process with status 0, not Windows'
-        # STATUS_CONTROL_C_EXIT, so the output shows that it ended early.
-        n = str(after["console"]).encode()
-        ok(f"try {i}: ended before its last discovery",
-           out == n * (len(out) // len(n)) and len(out) < len(n) * discoveries, out[:80])
-    print(f"{tries} interruptions tried, {hit} sent while the temporary title was shown")
-
-
-def interrupt_broadcast():
-    """The window would answer within the broadcast's 5 s time-out, so a
-    program that went on would wait for it. /c first: where the program finds
-    the window by the title, its console control handler is put in place at
-    its first discovery, and a handler that swallowed the event would show."""
-    window, log = start_window(slow_ms=4000)
-    try:
-        check("console probe", session.console([
-            b"title Waiting", b"interrupt " + wfile("slow") + b" c " + winpath(log).encode() +
-            b" " + program() + b" /c /r", b"probe " + wfile("slow.after")]), 0)
-        out, result, after = interrupted("slow")
-        check("Ctrl+C during the broadcast: sent once the window had the message",
-              result["sent"], 1)
-        check("Ctrl+C during the broadcast: output stops before OK", out,
-              str(after["console"]).encode() + b"Refreshing fonts ... ")
-        deadline = time.time() + 30
-        while not log_ticks(log, b"returned") and time.time() < deadline:
-            time.sleep(0.1)
-        answered = log_ticks(log, b"returned")
-        ok("Ctrl+C during the broadcast: ended before the window answered",
-           answered and all(t > result["end"] for t in answered), f"answered at {answered}, "
-           f"ended at {result['end']}")
-        check("Ctrl+C during the broadcast: title kept", after["title"], b"Waiting")
-    finally:
-        window.kill()
-        window.wait()
-
-
-def group_hostile():
-    long_value = bytes((0x41 + i % 26) for i in range(32000))
-    r = run(b"/t" + long_value, title=b"old")
-    check("32000-byte title set whole", r["after"]["title"], long_value)
-    r = run(b"/r" + long_value, title=b"fonts")
-    check("32000-byte font value reported whole", r["out"], font_report(long_value, 0))
-
-    control = "".join(chr(c) for c in range(1, 32) if c not in (9, 10, 13, 32))
-    r = run(["/t" + control + "\x7f\x80\xff end"], title=b"old")
-    check("control characters and high bytes in a title, read in the ANSI page",
-          r["after"]["wtitle"], (control + "\x7f\x80\xff end").encode("latin-1").decode("cp1252"))
-    # Echoed in the console's page, the ANSI page's high bytes included:
-    # "\xe7" and "\xff" are c cedilla and y diaeresis, 0x87 and 0x98 in 437.
-    r = run(["/\x01", "-\xe7", "/\x7f", "\x1b[2J", "/r\x1b[2J\xff"], title=b"old",
-            before=[b"cp 437"])
-    check("control characters and high bytes as options", r["out"],
-          b"unknown option /\x01\r\nunknown option -\x87\r\nunknown option /\x7f\r\n" +
-          font_report(b"\x1b[2J\x98", 0))
-
-    # The largest title a Windows console holds comes back whole. Wine takes
-    # longer ones, which the title discovery cannot save whole and so leaves
-    # alone, finding nothing.
-    for size in (65535, 70000):
-        title = bytes((0x61 + i % 26) for i in range(size))
-        r = run(["/c"], title=title)
-        check(f"{size}-byte title kept", r["after"]["title"], title)
-        check(f"{size}-byte title: console number", r["out"],
-              b"0" if noentry and size > 65535 else number(r))
-
-
-# Characters outside every 8-bit code page, and one beyond the BMP.
-UNICODE_TITLE = "Build \u20ac \u263a \u0416\u0438\u0437 \u65e5\u672c caf\u00e9 \U0001F600"
-
-
-def utf16_units(text):
-    return len(text.encode("utf-16-le")) // 2
-
-
-def unicode_title(units):
-    """UNICODE_TITLE repeated to UNITS UTF-16 units, ending in "!"."""
-    text = ""
-    while utf16_units(text) < units - 1:
-        text += UNICODE_TITLE[len(text) % len(UNICODE_TITLE)]
-    text = text if utf16_units(text) == units - 1 else text[:-1] + "x"
-    return text + "!"
-
-
-def group_unicode():
-    """Titles set through the wide entry come back unit for unit."""
-    for args in (["/c"], ["/x"], ["/i"], ["/c", "/x", "/i", "/c"]):
-        r = run(args, before=[b"utitle " + UNICODE_TITLE.encode()])
-        check(f"{args}: title before", r["before"]["wtitle"], UNICODE_TITLE)
-        check(f"{args}: same UTF-16 title after", r["after"]["wtitle"], UNICODE_TITLE)
-        n = str(r["before"]["console"]).encode()
-        if args == ["/c"]:
-            check("/c finds the console under a Unicode title", r["out"], n)
-        if args[0] == "/i":
-            ok("/i reports the console", r["out"].startswith(b"hwnd console=" + n + b"\r\n"),
-               r["out"][:40])
-        if len(args) > 1:
-            ok("/c /x /i /c: console number first and last",
-               r["out"].startswith(n + b"hwnd console=" + n) and r["out"].endswith(n), r["out"])
-
-    r = run(["/tplain title"], before=[b"utitle " + UNICODE_TITLE.encode()])
-    check("/t replaces a Unicode title", r["after"]["wtitle"], "plain title")
-
-    # Around the title discovery's read sizes, to the longest title a console
-    # holds; Wine takes longer ones, which the discovery leaves alone. The
-    # release reads no title: past the sizes is enough there.
-    sizes = (255, 256, 510, 511, 512, 513, 24499, 24500, 24501) if noentry else ()
-    for units in sizes + (65535, 65536, 70000):
-        title = unicode_title(units)
-        r = run(["/c"], before=[b"utitle " + title.encode()])
-        check(f"{units}-unit title: set", utf16_units(r["before"]["wtitle"]), units)
-        check(f"{units}-unit title: kept", r["after"]["wtitle"], title)
-        check(f"{units}-unit title: console number", r["out"],
-              b"0" if noentry and units > 65535 else number(r))
-
-
-def group_typed():
-    """Option values as typed: from a batch file that cmd reads in the console's
-    code page, and from a UTF-16 command line."""
-    for text in ("caf\u00e9", "\u00dcbersicht"):
-        for line, who in ((f"title {text}", "cmd's title"),
-                          (f'{program().decode()} /t"{text}"', "/t")):
-            r = run_batch(line)
-            check(f"batch file, {who} {text!r}", r["after"]["wtitle"], text)
-
-    for text in ("caf\u00e9", "\u0141\u00f3d\u017a \u0159", "\u0421\u0431\u043e\u0440\u043a\u0430",
-                 "\u65e5\u672c\u8a9e", "smile \U0001F600", UNICODE_TITLE):
-        r = run(["/t" + text, "/c"], title=b"old", wide=True)
-        check(f"UTF-16 command line: /t{text!r}", r["after"]["wtitle"], text)
-        check(f"UTF-16 command line: /t{text!r} /c finds the console", r["out"],
-              str(r["before"]["console"]).encode())
-    r = run(["/t"], before=[b"utitle " + UNICODE_TITLE.encode()], wide=True)
-    check("/t alone empties the title", r["after"]["wtitle"], "")
-
-    # Looked up as typed, echoed in the console's page: 437 has no Cyrillic,
-    # CJK, "\u0141" or "\u017a", only "\u00f3" (0xA2).
-    for name, shown in (("\u0448\u0440\u0438\u0444\u0442 \u65e5\u672c.ttf", b"????? ??.ttf"),
-                        ("\u0141\u00f3d\u017a \u65e5\u672c.ttf", b"?\xa2d? ??.ttf")):
-        path = os.path.join(work, name)
-        for exists in (True, False):
-            if exists:
-                open(path, "wb").close()
-            r = run(["/r" + winpath(path)], title=b"fonts", wide=True, before=[b"cp 437"])
-            check(f"/r {name!r}, {'there' if exists else 'missing'}", r["out"],
-                  font_report(winpath(work).encode() + b"\\" + shown, int(exists)))
-            if exists:
-                os.unlink(path)
-
-    # Echoed as typed, in the console's output code page, from the published
-    # tables: "\u00e9" 0x82 and "\u00f3" 0xA2 in 437 and 850, "\u00d8" 0x9D in
-    # 850 only; neither has "\u0141" or "\u017a".
-    value = "C:\\nothere\\caf\u00e9 \u0141\u00f3d\u017a \u00d8.ttf"
-    for page, path, option in (
-            (437, b"C:\\nothere\\caf\x82 ?\xa2d? ?.ttf", b"/\x82"),
-            (850, b"C:\\nothere\\caf\x82 ?\xa2d? \x9d.ttf", b"/\x82"),
-            (65001, b"C:\\nothere\\caf\xc3\xa9 \xc5\x81\xc3\xb3d\xc5\xba \xc3\x98.ttf",
-             b"/\xc3\xa9")):
-        r = run(["/r" + value, "/\u00e9"], title=b"echo", wide=True, before=[b"cp %d" % page])
-        check(f"echoes in code page {page}", r["out"],
-              font_report(path, 0) + b"unknown option " + option + b"\r\n")
-
-
-def group_resource():
-    """The version resource, read as Explorer's Details tab and PowerShell do."""
-    out = os.path.join(work, "verinfo")
-    check("console probe", session.console([b"verinfo " + winpath(out).encode() + b" " +
-                                            program()]), 0)
-    with open(out, "rb") as f:
-        info = f.read()
-    print(info.decode("latin-1"))
-    check("version resource", info, VERSION_INFO)
-
-
-def pty(args):
-    """Runs the program with ARGS (text) on a UTF-16 command line in a pseudo
-    console that the pty probe makes and reads, as a terminal does; returns
-    what it printed, its exit status and the pseudo console's stream."""
-    tag = f"p{time.monotonic_ns()}"
-    cmd, out, stream = (os.path.join(work, tag + suffix) for suffix in (".cmd", ".out", ".stream"))
-    with open(cmd, "wb") as f:
-        f.write(subprocess.list2cmdline([program().decode()] + args).encode())
-    probe = os.path.join(session.state, "bin", "pty_probe.exe")
-    status, said = session.wine_run([probe, winpath(cmd), winpath(out), winpath(stream)])
-    if status != 0:
-        raise RuntimeError(f"pty probe exited {status}: {said}")
-    with open(out, "rb") as f, open(out + ".status") as st, open(stream, "rb") as s:
-        return {"out": f.read(), "status": int(st.read()), "stream": s.read()}
-
-
-def group_pseudo():
+@code("pseudo", backends=WINE)
+def pseudo_console(ctx):
     """Under a pseudo console (Wine's: the stand-in the system names is a
     message-only window, owned by nothing) no discovery shows a temporary
     title, and the console window's handle is 0. A pseudo console starts with
-    no title, so each run sets one first: a discovery by title would use it."""
+    no title, so each run sets one first: a discovery by title would use it.
+    The pty probe makes it and reads its stream, as a terminal does."""
+    from wine import winpath
     shown = b"\x1b]0;"  # how a console title reaches the terminal
+
+    def pty(args):
+        tag = os.path.join(ctx.desk.work, f"p{time.monotonic_ns()}")
+        with open(tag + ".cmd", "wb") as f:
+            f.write(subprocess.list2cmdline([ctx.exe.decode()] + args).encode())
+        probe = os.path.join(ctx.desk.session.state, "bin", "pty_probe.exe")
+        ctx.desk.step = f"the pty probe with {args}"
+        status, said = ctx.desk.session.wine_run(
+            [probe, winpath(tag + ".cmd"), winpath(tag + ".out"), winpath(tag + ".stream")])
+        if status != 0:
+            raise RuntimeError(f"pty probe exited {status}: {said}")
+        with open(tag + ".out", "rb") as f, open(tag + ".out.status") as st, \
+                open(tag + ".stream", "rb") as s:
+            return f.read(), int(st.read()), s.read()
     for args, want in ((["/tWork", "/c", "/i", "/x"], b"0hwnd console=0\r\nhwnd foreground="),
                        (["/tWork", "/c"], b"0"), (["/tWork", "/x"], b""),
                        (["/tWork", "/i"], b"hwnd console=0\r\nhwnd foreground=")):
-        r = pty(args)
-        check(f"{args}: output", r["out"][:len(want)] if want else r["out"], want)
-        ok(f"{args}: the stream carries the title", shown + b"Work\x07" in r["stream"], r["stream"])
-        ok(f"{args}: never the temporary title", TEMP_TITLE not in r["stream"], r["stream"])
-        check(f"{args}: exit status", r["status"], 0)
+        out, status, stream = pty(args)
+        ctx.check(f"{args}: output", out[:len(want)] if want else out, want)
+        ctx.ok(f"{args}: the stream carries the title", shown + b"Work\x07" in stream, stream)
+        ctx.ok(f"{args}: never the temporary title", TEMP_TITLE not in stream, stream)
+        ctx.check(f"{args}: exit status", status, 0)
     text = "\u0141\u00f3d\u017a caf\u00e9 \u65e5\u672c \U0001F600"
-    r = pty(["/t" + text])
-    ok("/t as typed reaches the stream in UTF-8", shown + text.encode() + b"\x07" in r["stream"],
-       r["stream"])
+    out, status, stream = pty(["/t" + text])
+    ctx.ok("/t as typed reaches the stream in UTF-8", shown + text.encode() + b"\x07" in stream,
+           stream)
+    return
+    yield
 
 
-GROUPS = {name[len("group_"):]: f for name, f in globals().items()
-          if name.startswith("group_")}
+TIMEOUTS.update(interrupt=420, concurrency=420, versions=300, unicode=300)
+SKIPPED = 77
+
+
+def groups():
+    """Each group of the Wine cases, in the list's order: its name, whether
+    it has cases for the release and for the test build, and its time-out."""
+    seen = {}
+    for c in CASES:
+        if "wine" in c.backends:
+            builds = seen.setdefault(c.group, set())
+            builds.update(c.builds)
+    return [(name, "release" in b, "noentry" in b, TIMEOUTS.get(name, TIMEOUT))
+            for name, b in seen.items()]
+
+
+def run_cases(ctx, cases, carry_out):
+    """Each case in turn: its items carried out, then its checks."""
+    for case in cases:
+        gen = case(ctx)
+        try:
+            items = next(gen)
+            while True:
+                carry_out(items)
+                items = gen.send(None)
+        except StopIteration:
+            pass
+        finally:
+            ctx.desk.end_case()
+
+
+class TimedOut(Exception):
+    pass
 
 
 def main():
-    global session, work
-    global noentry
-    if len(sys.argv) not in (3, 4) or sys.argv[2] not in GROUPS or sys.argv[3:] not in ([], ["noentry"]):
-        sys.exit("usage: cases.py STATE_DIR {" + ",".join(GROUPS) + "} [noentry]")
-    noentry = sys.argv[3:] == ["noentry"]
-    reason = skipped(sys.argv[1])
+    if sys.argv[1:] == ["--groups"]:
+        for name, release, noentry, timeout in groups():
+            print(name, int(release), int(noentry), timeout)
+        return 0
+    names = [g[0] for g in groups()]
+    if len(sys.argv) not in (3, 4) or sys.argv[2] not in names or \
+            sys.argv[3:] not in ([], ["noentry"]):
+        sys.exit("usage: cases.py STATE_DIR {" + ",".join(names) + "} [noentry] | --groups")
+    from wine import Desktop, Session, skipped
+    state, group, noentry = sys.argv[1], sys.argv[2], sys.argv[3:] == ["noentry"]
+    reason = skipped(state)
     if reason is not None:
         print("skipped: " + reason)
-        sys.exit(SKIPPED)
-    session = Session(sys.argv[1])
-    work = tempfile.mkdtemp(dir=session.state, prefix=sys.argv[2] + ".")
+        return SKIPPED
+    test = f"e2e_{'noentry_' if noentry else ''}{group}"
+    report = Report(f"ctest --test-dir {shlex.quote(os.getcwd())} -R '^{test}$'")
+    session = Session(state)
+    desk = Desktop(session, tempfile.mkdtemp(dir=session.state, prefix=group + "."))
+    ctx = Context(desk, noentry, report)
+    build = "noentry" if noentry else "release"
+    cases = [c for c in CASES if c.group == group and "wine" in c.backends and build in c.builds]
+    limit = TIMEOUTS.get(group, TIMEOUT)
+
+    def expire(*_):
+        raise TimedOut()
+    signal.signal(signal.SIGALRM, expire)
+    signal.alarm(limit)
     try:
-        GROUPS[sys.argv[2]]()
+        run_cases(ctx, cases, lambda items: desk.carry_out(items, ctx.exe))
+    except TimedOut:
+        report.failures.append("time-out")
+        print(f"FAIL {test} ran out of its {limit} s during: {desk.step}; ending everything"
+              " it started, and the session's programs")
+        session.kill_all()
     finally:
-        shutil.rmtree(work, ignore_errors=True)
-    print(f"{passes} passed, {len(failures)} failed")
-    sys.exit(1 if failures else 0)
+        signal.alarm(0)
+        shutil.rmtree(desk.work, ignore_errors=True)
+    return report.finish()
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

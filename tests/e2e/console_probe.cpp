@@ -7,40 +7,51 @@
  *                       characters no 8-bit code page has
  *   probe FILE          write this console's window, the foreground window,
  *                       the state of Close in the window's system menu, the
- *                       free space of the current drive in KiB, the
  *                       console title as UTF-16 units in hex, the window's
  *                       caption (GetWindowTextW) the same way, and the
  *                       title 8-bit, to FILE
- *   cd DIR              change the current directory
+ *   cd DIR              change the current directory, DIR in UTF-8
  *   run FILE CMDLINE    run CMDLINE with its standard output to FILE and its
- *                       standard error to FILE.err, then write its exit
- *                       status, its run time and the tick count
- *                       (GetTickCount) it ended at to FILE.status
+ *                       standard error to FILE.err, and write to FILE.status
+ *                       "status=N ms=M end=TICK fg=H,... free=LO-HI
+ *                       freec=LO-HI": its exit status, run time, the tick
+ *                       count (GetTickCount) it ended at, every foreground
+ *                       window seen from just before its start to just after
+ *                       its end, and the least and most bytes free to the
+ *                       caller seen meanwhile on the current drive and on C:
  *   wrun FILE CMDLINE   the same, CMDLINE in UTF-8 started as UTF-16, as
  *                       shells and Explorer start programs on NT
  *   nwrun FILE CMDLINE  the same as run, in a console of its own without a
  *                       window (CREATE_NO_WINDOW), as IDEs, CI agents and
  *                       scheduled tasks start programs
  *   watch FILE N CMDLINE
- *                       run CMDLINE N times in turn, as run does, reading
- *                       this console's title and its window's caption all
- *                       the while; write to FILE.watch "reads=R" and then
- *                       each title or caption seen that differs from the
- *                       ones before the first run, as UTF-16 units in hex
+ *                       run CMDLINE N times in turn, reading this console's
+ *                       title and its window's caption all the while; write
+ *                       to FILE.watch "reads=R" and then each title or
+ *                       caption seen that differs from the ones before the
+ *                       first run, as UTF-16 units in hex
+ *   interrupt FILE EVENT WHEN CMDLINE
+ *                       run CMDLINE with its standard output to FILE; as
+ *                       soon as WHEN, send EVENT (c or break) to it, or,
+ *                       EVENT a number, send that as the syscommand step
+ *                       does: WHEN is "title" for while the console shows
+ *                       the temporary title, "caption" for while the console
+ *                       window's caption is that title, otherwise a path,
+ *                       for once it exists; then write "sent=S status=N
+ *                       end=TICK" to FILE.status (S is 1 if the event went
+ *                       out at that moment) and the caption just after a
+ *                       system command went out, as UTF-16 units in hex, to
+ *                       FILE.caption
  *   syscommand ID       send WM_SYSCOMMAND with ID to the console window
- *                       (65520 is Edit > Mark in the ReactOS live CD's
- *                       system menu)
  *   key VK              send WM_KEYDOWN and WM_KEYUP of virtual key VK to
  *                       the console window (27, Esc, ends a selection)
- *   resetmenu           put the console window's default system menu back,
- *                       Close included
+ *   resetmenu           put the console window's default system menu back
  *   sleep MS            wait
  *   cp PAGE             set the console's output code page
  *   closewin READY      close the window whose handle the window probe wrote
- *                       to READY, and wait until it is gone
- *   front READY         bring the window whose handle the window probe wrote
- *                       to READY to the foreground, and wait until it is
- *                       there
+ *                       first to READY, and wait until it is gone
+ *   front READY         bring that window to the foreground, and wait until
+ *                       it is there
  *   settle              wait until the console window has handled what was
  *                       sent or posted to it before
  *   verinfo FILE EXE    write EXE's version resource to FILE, as Explorer
@@ -50,23 +61,12 @@
  *   send PORT FILE      append "FILE SIZE\n" and FILE's bytes to PORT (a
  *                       serial port, the way out of a virtual machine), or
  *                       "FILE -1\n" when FILE cannot be read
- *   interrupt FILE EVENT WHEN CMDLINE
- *                       run CMDLINE with its standard output to FILE; as
- *                       soon as WHEN, send EVENT (c or break) to it, or,
- *                       EVENT a number, send that as the syscommand step
- *                       does: WHEN is "title"
- *                       for while the console shows the temporary title,
- *                       "caption" for while the console window's caption is
- *                       that title, otherwise a path, for once it exists; then
- *                       write "sent=S status=N end=TICK" to FILE.status: S
- *                       is 1 if the event went out at that moment, N the
- *                       exit status, TICK the tick count it ended at; and
- *                       the caption just after a system command went out,
- *                       as UTF-16 units in hex, to FILE.caption
  *
- * Writes SCRIPT.started before the first step, so that a harness can tell a
- * console that never ran the probe from a failing step. Exits 0 when every
- * step ran, 2 (after writing SCRIPT.error) otherwise.
+ * Before the first step it checks that the console has a window, and before
+ * the first program it starts, that the start worked. Where either fails
+ * nothing was tested: it writes why to SCRIPT.notstarted and exits 3.
+ * Otherwise it writes SCRIPT.started, and exits 0 when every step ran, 2
+ * (after writing SCRIPT.error) when one failed.
  */
 #include <windows.h>
 
@@ -82,19 +82,20 @@ static WCHAR wtitle[1 << 20];
 static WCHAR caption[1 << 20];
 
 static const char *scriptPath;
+static bool startedOne; /* a program under test has been started */
 
-static int
-Fail(const char *what, const char *arg)
+/* WHY, with the last error, to SCRIPT.SUFFIX. */
+static void
+Note(const char *suffix, const char *what, const char *arg)
 {
 	DWORD error = GetLastError(); /* before anything here sets another */
 	char path[MAX_PATH + 16];
-	std::snprintf(path, sizeof path, "%s.error", scriptPath);
+	std::snprintf(path, sizeof path, "%s.%s", scriptPath, suffix);
 	FILE *f = std::fopen(path, "wb");
 	if (f != nullptr) {
 		std::fprintf(f, "%s: %s (error %lu)\n", what, arg, error);
 		std::fclose(f);
 	}
-	return 2;
 }
 
 /*
@@ -129,15 +130,11 @@ Probe(const char *path)
 	caption[0] = 0;
 	GetWindowTextW(console, caption, sizeof caption / sizeof *caption);
 	int closeState = (int)GetMenuState(GetSystemMenu(console, FALSE), SC_CLOSE, MF_BYCOMMAND);
-	ULARGE_INTEGER avail;
-	if (!GetDiskFreeSpaceExA(nullptr, &avail, nullptr, nullptr))
-		avail.QuadPart = 0;
 	int head = std::snprintf(out, sizeof out,
-	                         "console=%lu\nforeground=%lu\nclose=%d\nfreekb=%lu\ntitlelen=%lu\n"
+	                         "console=%lu\nforeground=%lu\nclose=%d\ntitlelen=%lu\n"
 	                         "wtitle=",
 	                         (unsigned long)(ULONG_PTR)console,
-	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), closeState,
-	                         (unsigned long)(avail.QuadPart / 1024), n);
+	                         (unsigned long)(ULONG_PTR)GetForegroundWindow(), closeState, n);
 	head = Hex(out, head, sizeof out, wtitle);
 	head += std::snprintf(out + head, sizeof out - head, "\ncaption=");
 	head = Hex(out, head, sizeof out, caption);
@@ -211,23 +208,29 @@ Start(const char *outPath, char *cmdline, bool wide, DWORD flags, PROCESS_INFORM
 	si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
 	si.hStdOutput = out;
 	si.hStdError = err;
-	/* Wine now and then fails a start while other consoles start: tried thrice. */
-	BOOL ok = FALSE;
-	for (int tries = 0; !ok && tries < 3; tries++) {
-		if (tries != 0)
-			Sleep(200);
-		if (wide)
-			ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE,
-			                                          flags, nullptr, nullptr, &si, pi);
-		else
-			ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, flags, nullptr,
-			                    nullptr, reinterpret_cast<STARTUPINFOA *>(&si), pi);
-	}
+	BOOL ok;
+	if (wide)
+		ok = WidenUtf8(cmdline) && CreateProcessW(nullptr, wtitle, nullptr, nullptr, TRUE,
+		                                          flags, nullptr, nullptr, &si, pi);
+	else
+		ok = CreateProcessA(nullptr, cmdline, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+		                    reinterpret_cast<STARTUPINFOA *>(&si), pi);
 	DWORD error = GetLastError();
 	CloseHandle(out);
 	CloseHandle(err);
 	SetLastError(error);
 	return ok;
+}
+
+/* Wine now and then fails a first start while other consoles start: nothing ran yet. */
+enum { FAILED = 2, NOT_STARTED = 3 };
+static int
+StartFailed(const char *cmdline)
+{
+	if (startedOne)
+		return FAILED;
+	Note("notstarted", "could not start", cmdline);
+	return NOT_STARTED;
 }
 
 /* The window whose handle the window probe wrote to READYPATH, or nullptr. */
@@ -249,8 +252,9 @@ CloseWindow(const char *readyPath)
 	HWND window = ReadyWindow(readyPath);
 	if (window == nullptr || !PostMessageA(window, WM_CLOSE, 0, 0))
 		return false;
+	/* Up to 30 s: it may still be answering what it was sent, 2 s each. */
 	for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))
-		if (GetTickCount() - start > 10000)
+		if (GetTickCount() - start > 30000)
 			return false;
 	return true;
 }
@@ -259,7 +263,7 @@ CloseWindow(const char *readyPath)
 static bool __attribute__((format(printf, 2, 3)))
 WriteStatus(const char *outPath, const char *format, ...)
 {
-	char path[MAX_PATH + 16], text[96];
+	char path[MAX_PATH + 16], text[640];
 	std::snprintf(path, sizeof path, "%s.status", outPath);
 	va_list args;
 	va_start(args, format);
@@ -268,22 +272,67 @@ WriteStatus(const char *outPath, const char *format, ...)
 	return WriteFileBytes(path, text, n);
 }
 
-/* What failed, or nullptr. */
-static const char *
+/* What a run saw of the truth that others move: the foreground, free space. */
+struct Samples {
+	HWND fg[16];
+	int fgCount;
+	ULONGLONG low, high, lowC, highC;
+	bool any;
+};
+
+static void
+Sample(Samples *s)
+{
+	HWND fg = GetForegroundWindow();
+	int i = 0;
+	while (i < s->fgCount && s->fg[i] != fg)
+		i++;
+	if (i == s->fgCount && s->fgCount < 16)
+		s->fg[s->fgCount++] = fg;
+	ULARGE_INTEGER here, c;
+	if (!GetDiskFreeSpaceExA(nullptr, &here, nullptr, nullptr))
+		here.QuadPart = 0;
+	if (!GetDiskFreeSpaceExA("C:\\", &c, nullptr, nullptr))
+		c.QuadPart = 0;
+	if (!s->any || here.QuadPart < s->low)
+		s->low = here.QuadPart;
+	if (!s->any || here.QuadPart > s->high)
+		s->high = here.QuadPart;
+	if (!s->any || c.QuadPart < s->lowC)
+		s->lowC = c.QuadPart;
+	if (!s->any || c.QuadPart > s->highC)
+		s->highC = c.QuadPart;
+	s->any = true;
+}
+
+static int
 Run(const char *outPath, char *cmdline, bool wide, DWORD flags)
 {
+	static Samples s;
+	std::memset(&s, 0, sizeof s);
 	PROCESS_INFORMATION pi;
+	Sample(&s);
 	DWORD start = GetTickCount();
 	if (!Start(outPath, cmdline, wide, flags, &pi))
-		return "start";
-	WaitForSingleObject(pi.hProcess, INFINITE);
+		return StartFailed(cmdline);
+	startedOne = true;
+	do
+		Sample(&s);
+	while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT);
+	DWORD end = GetTickCount();
+	Sample(&s);
 	DWORD status = 0;
 	GetExitCodeProcess(pi.hProcess, &status);
-	DWORD end = GetTickCount();
 	CloseHandle(pi.hThread);
 	CloseHandle(pi.hProcess);
-	return WriteStatus(outPath, "%lu %lu %lu\n", status, end - start, end) ? nullptr
-	                                                                      : "status of";
+	char fg[16 * 24] = "";
+	for (int i = 0, n = 0; i < s.fgCount; i++)
+		n += std::snprintf(fg + n, sizeof fg - n, "%s%lu", i ? "," : "",
+		                   (unsigned long)(ULONG_PTR)s.fg[i]);
+	return WriteStatus(outPath, "status=%lu ms=%lu end=%lu fg=%s free=%llu-%llu freec=%llu-%llu\n",
+	                   status, end - start, end, fg, s.low, s.high, s.lowC, s.highC)
+	           ? 0
+	           : FAILED;
 }
 
 static bool
@@ -403,7 +452,7 @@ Due(const char *when)
 	return GetFileAttributesA(when) != INVALID_FILE_ATTRIBUTES;
 }
 
-static bool
+static int
 Interrupt(const char *outPath, const char *event, const char *when, char *cmdline)
 {
 	bool brk = std::strcmp(event, "break") == 0;
@@ -411,7 +460,8 @@ Interrupt(const char *outPath, const char *event, const char *when, char *cmdlin
 	PROCESS_INFORMATION pi;
 	/* Ctrl+Break goes to the child's own group; Ctrl+C to the whole console. */
 	if (!Start(outPath, cmdline, false, brk ? CREATE_NEW_PROCESS_GROUP : 0, &pi))
-		return false;
+		return StartFailed(cmdline) == NOT_STARTED ? NOT_STARTED : FAILED;
+	startedOne = true;
 	SetConsoleCtrlHandler(nullptr, TRUE); /* after the child took its own setting */
 
 	bool sent = false;
@@ -439,7 +489,9 @@ Interrupt(const char *outPath, const char *event, const char *when, char *cmdlin
 	char captionPath[MAX_PATH + 16];
 	std::snprintf(captionPath, sizeof captionPath, "%s.caption", outPath);
 	return WriteFileBytes(captionPath, hex, Hex(hex, 0, sizeof hex, caption)) &&
-	       WriteStatus(outPath, "sent=%d status=%lu end=%lu\n", sent ? 1 : 0, status, end);
+	               WriteStatus(outPath, "sent=%d status=%lu end=%lu\n", sent ? 1 : 0, status, end)
+	           ? 0
+	           : FAILED;
 }
 
 /* Up to 16 titles and captions, each a line of hex, after the first two. */
@@ -473,7 +525,7 @@ SawTitleAndCaption(HWND window)
 	Saw(now);
 }
 
-static bool
+static int
 Watch(const char *outPath, unsigned count, char *cmdline)
 {
 	HWND window = GetConsoleWindow();
@@ -483,7 +535,8 @@ Watch(const char *outPath, unsigned count, char *cmdline)
 	for (unsigned i = 0; i < count; i++) {
 		PROCESS_INFORMATION pi;
 		if (!Start(outPath, cmdline, false, 0, &pi))
-			return false;
+			return StartFailed(cmdline);
+		startedOne = true;
 		do {
 			SawTitleAndCaption(window);
 			reads++;
@@ -497,7 +550,7 @@ Watch(const char *outPath, unsigned count, char *cmdline)
 		n += std::snprintf(out + n, sizeof out - n, "%s", seen[i]);
 	char path[MAX_PATH + 16];
 	std::snprintf(path, sizeof path, "%s.watch", outPath);
-	return WriteFileBytes(path, out, n);
+	return WriteFileBytes(path, out, n) ? 0 : FAILED;
 }
 
 /* Ends text at its first space; what follows it, or nullptr. */
@@ -511,11 +564,128 @@ Split(char *text)
 	return space + 1;
 }
 
+static int
+Fail(const char *what, const char *arg)
+{
+	Note("error", what, arg);
+	return FAILED;
+}
+
+/* ARG split at its first N-1 spaces into PARTS; false when it has fewer. */
+static bool
+Parts(char *arg, char **parts, int n)
+{
+	parts[0] = arg;
+	for (int i = 1; i < n; i++)
+		if ((parts[i] = Split(parts[i - 1])) == nullptr)
+			return false;
+	return true;
+}
+
+static int
+RunStep(char *arg, bool wide, DWORD flags)
+{
+	char *p[2];
+	return Parts(arg, p, 2) ? Run(p[0], p[1], wide, flags) : Fail("needs a file and a command line", arg);
+}
+
+static int StepRun(char *arg) { return RunStep(arg, false, 0); }
+static int StepWrun(char *arg) { return RunStep(arg, true, 0); }
+static int StepNwrun(char *arg) { return RunStep(arg, false, CREATE_NO_WINDOW); }
+
+static int
+StepWatch(char *arg)
+{
+	char *p[3];
+	return Parts(arg, p, 3) ? Watch(p[0], std::strtoul(p[1], nullptr, 10), p[2])
+	                        : Fail("needs a file, a count and a command line", arg);
+}
+
+static int
+StepInterrupt(char *arg)
+{
+	char *p[4];
+	return Parts(arg, p, 4) ? Interrupt(p[0], p[1], p[2], p[3])
+	                        : Fail("needs a file, an event, a moment and a command line", arg);
+}
+
+static int
+StepVerinfo(char *arg)
+{
+	char *p[2];
+	return Parts(arg, p, 2) && VersionInfo(p[0], p[1]) ? 0 : Fail("verinfo", arg);
+}
+
+static int
+StepSend(char *arg)
+{
+	char *p[2];
+	return Parts(arg, p, 2) && Send(p[0], p[1]) ? 0 : Fail("send", arg);
+}
+
+static int
+StepWaitfile(char *arg)
+{
+	for (DWORD start = GetTickCount(); GetFileAttributesA(arg) == INVALID_FILE_ATTRIBUTES;
+	     Sleep(1))
+		if (GetTickCount() - start > 60000)
+			return Fail("waitfile timed out", arg);
+	return 0;
+}
+
+static int StepTitle(char *arg) { SetConsoleTitleA(arg); return 0; }
+static int StepUtitle(char *arg) { return SetTitleUtf8(arg) ? 0 : Fail("utitle", arg); }
+static int StepProbe(char *arg) { return Probe(arg) ? 0 : Fail("probe", arg); }
+static int StepCd(char *arg)
+{
+	return WidenUtf8(arg) && SetCurrentDirectoryW(wtitle) ? 0 : Fail("cd", arg);
+}
+static int StepSyscommand(char *arg)
+{
+	return SendToConsole(WM_SYSCOMMAND, std::strtoul(arg, nullptr, 10), 0) ? 0
+	                                                                        : Fail("syscommand", arg);
+}
+static int StepKey(char *arg) { return Key(std::strtoul(arg, nullptr, 10)) ? 0 : Fail("key", arg); }
+static int StepResetmenu(char *) { GetSystemMenu(GetConsoleWindow(), TRUE); return 0; }
+static int StepSleep(char *arg) { Sleep(std::strtoul(arg, nullptr, 10)); return 0; }
+static int StepCp(char *arg)
+{
+	return SetConsoleOutputCP(std::strtoul(arg, nullptr, 10)) ? 0 : Fail("cp", arg);
+}
+static int StepClosewin(char *arg) { return CloseWindow(arg) ? 0 : Fail("closewin", arg); }
+static int StepFront(char *arg) { return Front(arg) ? 0 : Fail("front", arg); }
+static int StepSettle(char *arg) { return Settle() ? 0 : Fail("settle", arg); }
+
+static const struct {
+	const char *name;
+	int (*step)(char *arg);
+} STEPS[] = {
+    {"title", StepTitle},         {"utitle", StepUtitle},       {"probe", StepProbe},
+    {"cd", StepCd},               {"run", StepRun},             {"wrun", StepWrun},
+    {"nwrun", StepNwrun},         {"watch", StepWatch},         {"interrupt", StepInterrupt},
+    {"syscommand", StepSyscommand}, {"key", StepKey},           {"resetmenu", StepResetmenu},
+    {"sleep", StepSleep},         {"cp", StepCp},               {"closewin", StepClosewin},
+    {"front", StepFront},         {"settle", StepSettle},       {"verinfo", StepVerinfo},
+    {"waitfile", StepWaitfile},   {"send", StepSend},
+};
+
+static int
+Step(char *line)
+{
+	char *arg = Split(line);
+	if (arg == nullptr)
+		arg = line + std::strlen(line);
+	for (const auto &s : STEPS)
+		if (std::strcmp(line, s.name) == 0)
+			return s.step(arg);
+	return line[0] == '\0' ? 0 : Fail("unknown step", line);
+}
+
 int
 main(int argc, char **argv)
 {
 	if (argc != 2)
-		return 2;
+		return FAILED;
 	scriptPath = argv[1];
 	FILE *f = std::fopen(scriptPath, "rb");
 	if (f == nullptr)
@@ -523,6 +693,10 @@ main(int argc, char **argv)
 	size_t len = std::fread(script, 1, sizeof script - 1, f);
 	std::fclose(f);
 	script[len] = '\0';
+	if (GetConsoleWindow() == nullptr) {
+		Note("notstarted", "the console has no window", scriptPath);
+		return NOT_STARTED;
+	}
 	char started[MAX_PATH + 16];
 	std::snprintf(started, sizeof started, "%s.started", scriptPath);
 	if (!WriteFileBytes(started, "", 0))
@@ -533,90 +707,8 @@ main(int argc, char **argv)
 		char *next = end != nullptr ? end + 1 : line + std::strlen(line);
 		if (end != nullptr)
 			*end = '\0';
-		char *arg = Split(line);
-		if (arg == nullptr)
-			arg = line + std::strlen(line);
-
-		if (std::strcmp(line, "title") == 0) {
-			SetConsoleTitleA(arg);
-		} else if (std::strcmp(line, "utitle") == 0) {
-			if (!SetTitleUtf8(arg))
-				return Fail("utitle", arg);
-		} else if (std::strcmp(line, "probe") == 0) {
-			if (!Probe(arg))
-				return Fail("probe", arg);
-		} else if (std::strcmp(line, "cd") == 0) {
-			if (!SetCurrentDirectoryA(arg))
-				return Fail("cd", arg);
-		} else if (std::strcmp(line, "run") == 0 || std::strcmp(line, "wrun") == 0) {
-			char *cmdline = Split(arg);
-			if (cmdline == nullptr)
-				return Fail("run needs a command line", arg);
-			if (const char *failed = Run(arg, cmdline, line[0] == 'w', 0))
-				return Fail(failed, cmdline);
-		} else if (std::strcmp(line, "nwrun") == 0) {
-			char *cmdline = Split(arg);
-			if (cmdline == nullptr)
-				return Fail("nwrun needs a command line", arg);
-			if (const char *failed = Run(arg, cmdline, false, CREATE_NO_WINDOW))
-				return Fail(failed, cmdline);
-		} else if (std::strcmp(line, "watch") == 0) {
-			char *count = Split(arg);
-			char *cmdline = count != nullptr ? Split(count) : nullptr;
-			if (cmdline == nullptr || !Watch(arg, std::strtoul(count, nullptr, 10), cmdline))
-				return Fail("watch", arg);
-		} else if (std::strcmp(line, "interrupt") == 0) {
-			char *event = Split(arg);
-			char *when = event != nullptr ? Split(event) : nullptr;
-			char *cmdline = when != nullptr ? Split(when) : nullptr;
-			if (cmdline == nullptr)
-				return Fail("interrupt needs an event, a moment and a command line", arg);
-			if (!Interrupt(arg, event, when, cmdline))
-				return Fail("interrupt", cmdline);
-		} else if (std::strcmp(line, "waitfile") == 0) {
-			DWORD start = GetTickCount();
-			while (GetFileAttributesA(arg) == INVALID_FILE_ATTRIBUTES) {
-				if (GetTickCount() - start > 60000)
-					return Fail("waitfile timed out", arg);
-				Sleep(1);
-			}
-		} else if (std::strcmp(line, "verinfo") == 0) {
-			char *exe = Split(arg);
-			if (exe == nullptr)
-				return Fail("verinfo needs a file and a program", arg);
-			if (!VersionInfo(arg, exe))
-				return Fail("verinfo", exe);
-		} else if (std::strcmp(line, "send") == 0) {
-			char *file = Split(arg);
-			if (file == nullptr)
-				return Fail("send needs a port and a file", arg);
-			if (!Send(arg, file))
-				return Fail("send", arg);
-		} else if (std::strcmp(line, "syscommand") == 0) {
-			if (!SendToConsole(WM_SYSCOMMAND, std::strtoul(arg, nullptr, 10), 0))
-				return Fail("syscommand", arg);
-		} else if (std::strcmp(line, "resetmenu") == 0) {
-			GetSystemMenu(GetConsoleWindow(), TRUE);
-		} else if (std::strcmp(line, "key") == 0) {
-			if (!Key(std::strtoul(arg, nullptr, 10)))
-				return Fail("key", arg);
-		} else if (std::strcmp(line, "sleep") == 0) {
-			Sleep(std::strtoul(arg, nullptr, 10));
-		} else if (std::strcmp(line, "cp") == 0) {
-			if (!SetConsoleOutputCP(std::strtoul(arg, nullptr, 10)))
-				return Fail("cp", arg);
-		} else if (std::strcmp(line, "closewin") == 0) {
-			if (!CloseWindow(arg))
-				return Fail("closewin", arg);
-		} else if (std::strcmp(line, "front") == 0) {
-			if (!Front(arg))
-				return Fail("front", arg);
-		} else if (std::strcmp(line, "settle") == 0) {
-			if (!Settle())
-				return Fail("settle", arg);
-		} else if (line[0] != '\0') {
-			return Fail("unknown step", line);
-		}
+		if (int failed = Step(line))
+			return failed;
 		line = next;
 	}
 	return 0;

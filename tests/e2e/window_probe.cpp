@@ -1,15 +1,17 @@
 /*
  * An ordinary top-level window that logs every WM_FONTCHANGE it receives.
  *
- *   window_probe LOG READY [hang | slow MS | caption TEXT [hang]]
+ *   window_probe LOG READY [caption TEXT] [hang | hangfor MS] [slow MS] [windows N]
  *
- * Creates the window, writes its handle to READY (whole once it exists),
- * then pumps messages, appending one line "WM_FONTCHANGE TICK" to LOG per
+ * Creates the window (N of them, all in one thread, with "windows"), writes
+ * their handles to READY, one a line (whole once it exists), then pumps
+ * messages, appending one line "WM_FONTCHANGE TICK HWND" to LOG per
  * WM_FONTCHANGE, TICK being GetTickCount's (one clock for every process of
  * a Wine session).
  * With "hang" it stops pumping once READY is written, as a hung application
- * does. With "slow" it takes MS milliseconds to answer each WM_FONTCHANGE,
- * then appends "returned TICK" just before it does. With "caption" the
+ * does; with "hangfor" it starts again after MS milliseconds. With "slow" it
+ * takes MS milliseconds to answer each WM_FONTCHANGE, then appends
+ * "returned TICK HWND" just before it does. With "caption" the
  * window is captioned TEXT and stays above all others (topmost); it appends
  * "frame TICK" whenever another program changes its frame (SetWindowPos
  * with SWP_FRAMECHANGED), and "close STATE TICK" with the state of Close in
@@ -28,11 +30,11 @@ static DWORD answerDelay;
 static bool captioned, ready;
 
 static void
-Log(const char *what)
+Log(const char *what, HWND window = nullptr)
 {
 	FILE *f = std::fopen(logPath, "ab");
 	if (f != nullptr) {
-		std::fprintf(f, "%s %lu\n", what, GetTickCount());
+		std::fprintf(f, "%s %lu %lu\n", what, GetTickCount(), (unsigned long)(ULONG_PTR)window);
 		std::fclose(f);
 	}
 }
@@ -50,10 +52,10 @@ static LRESULT CALLBACK
 WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
 	if (message == WM_FONTCHANGE) {
-		Log("WM_FONTCHANGE");
+		Log("WM_FONTCHANGE", window);
 		if (answerDelay != 0) {
 			Sleep(answerDelay);
-			Log("returned");
+			Log("returned", window);
 		}
 		return 0;
 	}
@@ -75,11 +77,24 @@ main(int argc, char **argv)
 	if (argc < 3)
 		return 2;
 	logPath = argv[1];
-	captioned = argc > 4 && std::strcmp(argv[3], "caption") == 0;
-	bool hang = (argc > 3 && std::strcmp(argv[3], "hang") == 0) ||
-	            (captioned && argc > 5 && std::strcmp(argv[5], "hang") == 0);
-	if (argc > 4 && std::strcmp(argv[3], "slow") == 0)
-		answerDelay = std::strtoul(argv[4], nullptr, 10);
+	const char *title = "Window probe";
+	DWORD hang = 0;
+	unsigned count = 1;
+	for (int i = 3; i < argc; i++) {
+		bool more = i + 1 < argc;
+		if (std::strcmp(argv[i], "caption") == 0 && more)
+			title = argv[++i], captioned = true;
+		else if (std::strcmp(argv[i], "hang") == 0)
+			hang = INFINITE;
+		else if (std::strcmp(argv[i], "hangfor") == 0 && more)
+			hang = std::strtoul(argv[++i], nullptr, 10);
+		else if (std::strcmp(argv[i], "slow") == 0 && more)
+			answerDelay = std::strtoul(argv[++i], nullptr, 10);
+		else if (std::strcmp(argv[i], "windows") == 0 && more)
+			count = std::strtoul(argv[++i], nullptr, 10);
+		else
+			return 2;
+	}
 
 	WNDCLASSA wc;
 	std::memset(&wc, 0, sizeof wc);
@@ -88,35 +103,34 @@ main(int argc, char **argv)
 	wc.lpszClassName = "OstrivelWindowProbe";
 	if (!RegisterClassA(&wc))
 		return 3;
-	HWND window = CreateWindowExA(captioned ? WS_EX_TOPMOST : 0, "OstrivelWindowProbe",
-	                              captioned ? argv[4] : "Window probe", WS_OVERLAPPEDWINDOW,
-	                              10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
-	if (window == nullptr)
-		return 4;
-	ShowWindow(window, SW_SHOWNOACTIVATE);
-	if (captioned)
-		LogClose(window);
-
-	/* Settle the messages creation sends before saying ready. */
-	MSG msg;
-	while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-		DispatchMessageA(&msg);
-
 	/* Whole once it exists: written aside, then renamed. */
 	char part[MAX_PATH + 8];
 	std::snprintf(part, sizeof part, "%s.part", argv[2]);
 	FILE *f = std::fopen(part, "wb");
 	if (f == nullptr)
 		return 5;
-	std::fprintf(f, "%lu\n", (unsigned long)(ULONG_PTR)window);
+	for (unsigned i = 0; i < count; i++) {
+		HWND window = CreateWindowExA(captioned ? WS_EX_TOPMOST : 0, "OstrivelWindowProbe", title,
+		                              WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr,
+		                              wc.hInstance, nullptr);
+		if (window == nullptr)
+			return 4;
+		ShowWindow(window, SW_SHOWNOACTIVATE);
+		if (captioned)
+			LogClose(window);
+		std::fprintf(f, "%lu\n", (unsigned long)(ULONG_PTR)window);
+	}
+
+	/* Settle the messages creation sends before saying ready. */
+	MSG msg;
+	while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+		DispatchMessageA(&msg);
 	if (std::fclose(f) != 0 || !MoveFileA(part, argv[2]))
 		return 5;
 	ready = true;
 
-	if (hang) {
-		Sleep(INFINITE);
-		return 0;
-	}
+	if (hang != 0)
+		Sleep(hang);
 	while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
 		TranslateMessage(&msg);
 		DispatchMessageA(&msg);

@@ -19,7 +19,10 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+
+from steps import Close, Run, Sleep, Window, parse_fields  # noqa: E402
 
 WINE_CANDIDATES = ["/usr/lib/wine/wine64", "/usr/lib64/wine/wine64", "wine64"]
 
@@ -71,13 +74,14 @@ def winpath(path):
 
 
 class NotStarted(Exception):
-    """Wine failed to start what a case ran: seen now and then, and not the
-    case's failure."""
+    """Wine failed to start something before the program under test ran:
+    seen now and then, and not the case's failure."""
 
 
 def tried_thrice(attempt):
     """ATTEMPT's result; where it raises NotStarted, it is called again, twice
-    at most, saying so on standard error."""
+    at most, saying so on standard error. Only starts that come before the
+    program under test raise it, so nothing runs that program twice."""
     for n in range(3):
         try:
             return attempt()
@@ -98,6 +102,7 @@ class Session:
                         WINEDEBUG="-all", DISPLAY=self.display,
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.prefix = self.env["WINEPREFIX"]
+        self.processes = []  # what this process started, for kill_all
 
     def wine_run(self, args, timeout=120, debug=None):
         """Runs wine with ARGS, and Wine's debug channels DEBUG when given;
@@ -111,21 +116,20 @@ class Session:
             out.seek(0)
             return status, out.read().decode("latin-1")
 
-    def console(self, steps, timeout=120):
+    def console(self, steps, timeout=120, env=None):
         """Runs the console probe with STEPS (lines of bytes) in a new console
-        window; returns its exit status. Steps name files by Windows path.
-        A console in which the probe never started is tried again."""
-        return tried_thrice(lambda: self.console_wait(self.console_start(steps), timeout))
+        window; returns its exit status. A console that did not start the
+        probe, or gave it no window, or in which the first program could not
+        be started, is started again: nothing was tested in it."""
+        return tried_thrice(lambda: self.console_wait(self.console_start(steps, env), timeout))
 
-    def console_start(self, steps):
+    def console_start(self, steps, env=None):
         """Starts a console like console() and returns at once."""
         fd, script = tempfile.mkstemp(dir=self.state, suffix=".script")
         with os.fdopen(fd, "wb") as f:
             f.write(b"\n".join(steps) + b"\n")
         probe = os.path.join(self.state, "bin", "console_probe.exe")
-        p = subprocess.Popen([self.wine, "wineconsole", probe, winpath(script)], env=self.env,
-                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL)
+        p = self.spawn(["wineconsole", probe, winpath(script)], env, cwd=os.path.dirname(script))
         return p, script
 
     def console_wait(self, started, timeout=120):
@@ -134,18 +138,21 @@ class Session:
             status = p.wait(timeout)
         except subprocess.TimeoutExpired:
             p.kill()
-            raise
-        started = os.path.exists(script + ".started")
-        if started:
-            os.unlink(script + ".started")
-        error = script + ".error"
-        if os.path.exists(error):
-            with open(error, "rb") as f:
-                raise RuntimeError("console probe: " + f.read().decode("latin-1"))
-        if status != 0 and not started:
-            os.unlink(script)
-            raise NotStarted(f"wineconsole exited {status} before the probe started")
+            raise RuntimeError(f"the console did not end within {timeout} s")
+        notes = {}
+        for suffix in ("started", "notstarted", "error"):
+            path = script + "." + suffix
+            if os.path.exists(path):
+                with open(path, "rb") as f:
+                    notes[suffix] = f.read().decode("latin-1").strip()
+                os.unlink(path)
         os.unlink(script)
+        if "error" in notes:
+            raise RuntimeError("console probe: " + notes["error"])
+        if "notstarted" in notes:
+            raise NotStarted("console probe: " + notes["notstarted"])
+        if "started" not in notes:
+            raise NotStarted(f"wineconsole exited {status} before the probe started")
         return status
 
     def set_version(self, exe_name, version):
@@ -163,10 +170,13 @@ class Session:
                     raise NotStarted("reg add failed: " + out.strip())
             tried_thrice(add)
 
-    def spawn(self, args):
-        """Starts a Windows program outside any console; returns the Popen."""
-        return subprocess.Popen([self.wine] + args, env=self.env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def spawn(self, args, env=None, cwd=None):
+        """Starts wine with ARGS outside any console; returns the Popen."""
+        p = subprocess.Popen([self.wine] + args, env=dict(self.env, **(env or {})), cwd=cwd,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        self.processes.append(p)
+        return p
 
     def window_probe(self, log, ready, extra=()):
         """Starts the window probe with the files LOG and READY and EXTRA, and
@@ -185,6 +195,127 @@ class Session:
                 raise RuntimeError("the window probe was not ready after 60 s")
             raise NotStarted(f"the window probe exited {p.returncode} before it was ready")
         return tried_thrice(start)
+
+    def kill_all(self):
+        """Ends everything this process started, and every program of the
+        session with the wine server."""
+        for p in self.processes:
+            if p.poll() is None:
+                p.kill()
+        with open(os.path.join(self.state, "wineserver")) as f:
+            server = f.read().strip()
+        subprocess.run([server, "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+
+class Desktop:
+    """The Wine backend: a case's items carried out one after another, each
+    console step list in a console window of its own, each window probe a
+    program beside them, in the work folder WORK."""
+    name = "wine"
+    longest_title = 65535  # the longest a console of Windows holds; Wine takes more
+    menus = False  # Wine keeps menus per process: a console's is not seen
+    os_name = b""  # Wine's default is Windows 7
+    interrupt = ("c", 20)  # Ctrl+C to the console, twenty times
+
+    def __init__(self, session, work):
+        self.session, self.work = session, work
+        self.count = 0
+        self.step = "starting"
+        self.console_env = None
+        self.windows = []
+        self.cleanup = []
+
+    def program(self, noentry):
+        name = "ostrivel_noentry.exe" if noentry else "ostrivel.exe"
+        return winpath(os.path.join(self.session.state, "bin", name)).encode()
+
+    def host(self, wpath):
+        return wpath.decode()[2:].replace("\\", "/")
+
+    def get(self, wpath):
+        try:
+            with open(self.host(wpath), "rb") as f:
+                return f.read()
+        except OSError:
+            return None
+
+    def file(self, name, content):
+        """A file of the case; its Windows path."""
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return winpath(path)
+
+    def folder(self, names):
+        """A folder holding the empty files NAMES; its Windows path."""
+        d = tempfile.mkdtemp(dir=self.work)
+        for name in names:
+            open(os.path.join(d, name), "wb").close()
+        return winpath(d)
+
+    def in_root(self, entries):
+        """Files (bytes) and folders (None) in the root of C: while the case runs."""
+        for name, content in entries.items():
+            path = os.path.join(self.session.prefix, "drive_c", name)
+            if content is None:
+                os.mkdir(path)
+                self.cleanup.append(lambda p=path: os.rmdir(p))
+            else:
+                with open(path, "wb") as f:
+                    f.write(content)
+                self.cleanup.append(lambda p=path: os.unlink(p))
+
+    def carry_out(self, items, exe):
+        for item in items:
+            self.step = str(item)
+            self.count += 1
+            tag = os.path.join(self.work, f"i{self.count}")
+
+            def path(suffix, tag=tag):
+                return winpath(tag + suffix).encode()
+            if isinstance(item, Window):
+                self.start_window(item, tag, path)
+            elif isinstance(item, Sleep):
+                time.sleep(item.ms / 1000)
+            else:
+                for suffix, content in (item.files(exe) if isinstance(item, Run) else {}).items():
+                    with open(tag + suffix, "wb") as f:
+                        f.write(content)
+                status = self.session.console(item.steps(path, exe), env=self.console_env,
+                                              timeout=300 if isinstance(item, Close) else 120)
+                if status != 0:
+                    raise RuntimeError(f"console probe exited {status}")
+                item.read(self.get, path)
+        self.step = "checking"
+
+    def start_window(self, w, tag, path):
+        w.ready_path, w.log_path = path(".ready"), path(".log")
+        w.process = self.session.window_probe(tag + ".log", tag + ".ready", w.options)
+        if w.kill_after is not None:
+            def kill(w=w):
+                w.killed = True
+                w.process.kill()
+            w.timer = threading.Timer(w.kill_after, kill)
+            w.timer.start()
+        self.windows.append(w)
+        w.read(self.get, path)
+
+    def end_case(self):
+        """Window probes still running are killed, and their logs read."""
+        for w in self.windows:
+            if getattr(w, "timer", None):
+                w.timer.cancel()
+            if w.process.poll() is None:
+                w.process.kill()
+            w.process.wait()
+            if not w.log:
+                w.log = self.get(w.log_path) or b""
+        self.windows = []
+        for undo in reversed(self.cleanup):
+            undo()
+        self.cleanup = []
+        self.console_env = None
 
 
 SKIPPED = 77  # CTest's SKIP_RETURN_CODE for every e2e test
@@ -326,8 +457,8 @@ def show(build, args):
                    b"run " + winpath(out).encode() + b" " + command.encode("latin-1")])
         with open(out, "rb") as f:
             sys.stdout.buffer.write(f.read())
-        with open(out + ".status") as f:
-            return int(f.read().split()[0])
+        with open(out + ".status", "rb") as f:
+            return parse_fields(f.read())["status"]
     finally:
         stop(state)
 
