@@ -3,22 +3,29 @@
 # The 32-bit program runs on Wine's 32-bit half, from the i386 architecture,
 # and on ReactOS in QEMU, on a FAT disk made with mtools, dosfstools and sfdisk.
 # The release is signed with osslsigncode; the tests make their certificate
-# with openssl.
+# with openssl. Wine takes the ANSI code page 932 from the glibc locale
+# ja_JP.UTF-8, which a test of a deep folder needs generated.
 set -eu
 packages="cmake make g++ libgtest-dev python3 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
 wine wine64 wine32:i386 xvfb
 qemu-system-x86 mtools dosfstools fdisk
-osslsigncode openssl"
+osslsigncode openssl locales"
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+japanese() {
+	locale -a 2>/dev/null | grep -qx ja_JP.utf8 ||
+		$sudo localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8 ||
+		echo "could not make the locale ja_JP.UTF-8: the deep folder's case will skip"
+}
 missing=
 for p in $packages; do
 	dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' ||
 		missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-sudo=
-[ "$(id -u)" -eq 0 ] || sudo=sudo
+[ -z "$missing" ] && { japanese; exit 0; }
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 echo "installing:$missing"
 $sudo apt-get update
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+japanese

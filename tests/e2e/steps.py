@@ -186,7 +186,8 @@ class Window(Item):
 
 class Close(Item):
     """WM_CLOSE to WINDOW, which it handles after all sent or posted to it
-    before; its log is then whole."""
+    before; its log is then whole. A window a case leaves open the backend
+    ends after the case."""
 
     def __init__(self, window):
         self.window = window

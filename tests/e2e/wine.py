@@ -22,7 +22,7 @@ import tempfile
 import threading
 import time
 
-from steps import Close, Run, Sleep, Window, parse_fields  # noqa: E402
+from steps import Run, Sleep, Window, parse_fields  # noqa: E402
 
 WINE_CANDIDATES = ["/usr/lib/wine/wine64", "/usr/lib64/wine/wine64", "wine64"]
 
@@ -282,8 +282,7 @@ class Desktop:
                 for suffix, content in (item.files(exe) if isinstance(item, Run) else {}).items():
                     with open(tag + suffix, "wb") as f:
                         f.write(content)
-                status = self.session.console(item.steps(path, exe), env=self.console_env,
-                                              timeout=300 if isinstance(item, Close) else 120)
+                status = self.session.console(item.steps(path, exe), env=self.console_env)
                 if status != 0:
                     raise RuntimeError(f"console probe exited {status}")
                 item.read(self.get, path)
