@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -495,6 +496,11 @@ MsgWaitForMultipleObjects(unsigned, const void *, int, unsigned milliseconds, un
 		if (a.due - state.ticks - 1 < 0x7FFFFFFFu) /* due later: what is due now woke it already */
 			wait = std::min(wait, a.due - state.ticks);
 	state.ticks += wait;
+	/* A program that waits without end would hang its test: it fails instead. */
+	if ((state.waited += wait) > 3600000) {
+		std::fprintf(stderr, "fake: the program has waited an hour for windows\n");
+		std::abort();
+	}
 	return wait < milliseconds ? 0 : 0x102; /* input, or WAIT_TIMEOUT */
 }
 

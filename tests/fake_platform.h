@@ -124,6 +124,7 @@ struct State {
 	std::vector<Window> windows;
 	bool hasHungEntry = true; /* IsHungAppWindow: 2000 and later */
 	unsigned ticks = 0;
+	unsigned long long waited = 0; /* in all, by MsgWaitForMultipleObjects */
 	struct Answer {
 		unsigned due;
 		std::size_t window;

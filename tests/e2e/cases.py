@@ -23,7 +23,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -77,11 +76,11 @@ def value(field, ctx, r):
     return v.replace(CONSOLE, r.number()) if isinstance(v, bytes) else v
 
 
-def checked_run(ctx, r, status=0):
-    """What every run must give: nothing on standard error, and the program's
-    status 0 (STATUS None: the command was not the program)."""
-    if status is not None:
-        ctx.check(f"{r.name}: exit status", r.status, status)
+def checked_run(ctx, r):
+    """What every run must give, checked by the backends: nothing on standard
+    error, and the exit status the run expects."""
+    if r.expect_status is not None:
+        ctx.check(f"{r.name}: exit status", r.status, r.expect_status)
     ctx.check(f"{r.name}: nothing on standard error", r.err, b"")
 
 
@@ -89,8 +88,7 @@ class Case:
     """One run and what it must give: OUT (all of it), HEAD (its start), LINE0
     (its first line); TITLE and WTITLE after it (8-bit, UTF-16), TITLE_BEFORE
     and WTITLE_BEFORE before; CLOSE, the console's Close before and after,
-    where the backend sees menus; VERIFY(ctx, r), anything else; STATUS,
-    the exit status, None where the command is not the program."""
+    where the backend sees menus; VERIFY(ctx, r), anything else."""
 
     def __init__(self, group, run, builds=RELEASE, backends=ANY, **want):
         self.group, self.run, self.builds, self.backends, self.want = (
@@ -101,8 +99,7 @@ class Case:
     def __call__(self, ctx):
         r = copy.copy(self.run)
         yield [r]
-        checked_run(ctx, r, self.want.get("status", 0))
-        w = {k: value(v, ctx, r) for k, v in self.want.items() if k not in ("verify", "status")}
+        w = {k: value(v, ctx, r) for k, v in self.want.items() if k != "verify"}
         got = {"out": r.out, "head": r.out[:len(w.get("head", b""))],
                "line0": r.out.split(b"\r\n")[0], "title": r.after_view["title"],
                "wtitle": r.after_view["wtitle"], "title_before": r.before_view["title"],
@@ -245,7 +242,6 @@ def other_window_above(ctx):
     c, i, x = (Run(a, title=b"Covered") for a in (["/c"], ["/i"], ["/x", "/c"]))
     yield [other, c, i, x, Close(other)]
     for r in (c, i, x):
-        checked_run(ctx, r)
         answer = str(other.handle).encode() if ctx.noentry else r.number()
         ctx.check(f"other window above: {r.name}", r.out.split(b"\r\n")[0],
                   b"hwnd console=" + answer if r is i else answer)
@@ -267,7 +263,6 @@ def window_that_does_not_answer(ctx):
     hung = Window("hung", caption=TEMP_TITLE.decode(), hang=True, kill_after=60)
     r = Run(["/x", "/c"], title=b"Hung")
     yield [hung, r]
-    checked_run(ctx, r)
     ctx.ok("/x beside a window that does not answer: ended while it still hung", not hung.killed,
            f"{r.ms} ms")
     ctx.check("/x /c beside a window that does not answer", r.out,
@@ -282,7 +277,6 @@ def console_without_a_window(ctx):
     other = Window("other", caption=TEMP_TITLE.decode())
     r = Run(["/tBuild", "/c", "/i", "/x"], title=b"Outer", nowindow=True)
     yield [other, r, Close(other)]
-    checked_run(ctx, r)
     ctx.ok("no console window: /c and /i report 0",
            r.out.startswith(b"0hwnd console=0\r\nhwnd foreground="), r.out)
     ctx.check("no console window: frame changes of the other window", other.ticks(b"frame"), [])
@@ -296,7 +290,6 @@ def behind_another_window(ctx):
     front = Window("front")
     r = Run(["/x"], title=b"Behind", before=[Front(front)], after=[b"settle"])
     yield [front, r]
-    checked_run(ctx, r)
     ctx.check("/x behind another window: it was in front", r.before_view["foreground"],
               front.handle)
     ctx.check("/x behind another window: it is still in front", r.after_view["foreground"],
@@ -355,7 +348,6 @@ def deep_folder(ctx):
     ctx.desk.console_env = {"LC_ALL": "ja_JP.UTF-8"}
     r = Run(["/i"], title=b"deep", cwd=winpath(deep).encode(), name="/i in a deep folder, 932")
     yield [r]
-    checked_run(ctx, r)
     ctx.check("a deep folder in code page 932: its drive, then C",
               re.findall(rb"Disk (.)=", r.out), [b"Z", b"C"])
 
@@ -439,8 +431,6 @@ def every_version(ctx):
                          Run(batch='EXE /t"caf\u00e9"', title=b"v"),
                          Run(["/rC:\\nothere\\caf\u00e9.ttf"], title=b"v", before=[b"cp 437"])]
             yield runs
-            for r in runs:
-                checked_run(ctx, r)
             lines = runs[0].out.split(b"\r\n")
             if name is None:
                 ctx.check("win31: Win32s line between handles and name", lines[2:4],
@@ -497,13 +487,11 @@ def font_change(ctx):
            hung, Sleep(HUNG_AFTER_MS), nothing, past_hung, Close(hung), Close(plain)]
     for r, want, n in ((alone, REFRESH, 1), (absent, font_report(missing.encode(), 0), 1),
                        (both, font_report(font.encode(), 1) + REFRESH, 2)):
-        checked_run(ctx, r)
         ctx.check(f"{r.name}: output", r.out, want)
         ctx.check(f"{r.name}: messages the window received while it ran", plain.during(r), n)
     ctx.check("/r keeps the title", both.after_view["title"], b"fonts")
 
     # Answered within the time, so handled before OK.
-    checked_run(ctx, past_slow)
     returned = slow.ticks(b"returned")
     ctx.check("/r past a slow window: output", past_slow.out, REFRESH)
     ctx.check("/r past a slow window: it received one message while /r ran",
@@ -513,7 +501,6 @@ def font_change(ctx):
            f"{past_slow.end}")
 
     # Eight windows of one program, 2 s each, answer one after another for 16 s.
-    checked_run(ctx, past_many)
     print(f"/r beside eight windows slow by 2 s took {past_many.ms} ms")
     ctx.check("/r past eight slow windows: output", past_many.out, REFRESH)
     got = sorted(h for _, h in logged(many.log, b"WM_FONTCHANGE"))
@@ -526,7 +513,6 @@ def font_change(ctx):
            plain.during(past_many) == 1)
 
     # Hung to the system when /r starts: not waited for, but the message waits for it.
-    checked_run(ctx, past_hung)
     print(f"/r past a hung window took {past_hung.ms} ms, a start that does nothing"
           f" {nothing.ms} ms")
     ctx.check("/r past a hung window: output", past_hung.out, REFRESH)
@@ -551,8 +537,6 @@ def nothing_expanded(ctx):
     if ctx.backend == "wine":
         runs.append(Run(["/t\u0141\u00f3d\u017a", "*.txt"], title=b"glob", cwd=folder, wide=True))
     yield runs
-    for r in runs:
-        checked_run(ctx, r)
     ctx.check("patterns without a prefix print nothing", runs[0].out, b"")
     ctx.check("patterns are options as typed", runs[1].out,
               b"unknown option -*.dat\r\nunknown option /zz*.q\r\n")
@@ -567,8 +551,8 @@ def nothing_expanded(ctx):
 for text in ("caf\u00e9", "\u00dcbersicht"):
     # Batch files, which cmd reads in the console's code page.
     for line, who in ((f"title {text}", "cmd's title"), (f'EXE /t"{text}"', "/t")):
-        Case("typed", Run(batch=line, title=b"old", name=f"batch file, {who} {text!r}"),
-             wtitle=text, status=0 if who == "/t" else None)
+        Case("typed", Run(batch=line, title=b"old", name=f"batch file, {who} {text!r}",
+                          status=0 if who == "/t" else None), wtitle=text)
 for text, backends in (("caf\u00e9", WINE), ("\u0141\u00f3d\u017a \u0159", ANY),
                        ("\u0421\u0431\u043e\u0440\u043a\u0430", ANY), ("\u65e5\u672c\u8a9e", WINE),
                        ("smile \U0001F600", WINE), (UNICODE_TITLE, ANY)):
@@ -608,7 +592,6 @@ def fonts_as_typed(ctx):
               for page, shown, option in pages[:1 if ctx.backend == "reactos" else 3]]
     yield [r for r, _ in looked + echoed]
     for r, want in looked + echoed:
-        checked_run(ctx, r)
         ctx.check(r.name, r.out, want)
 
 
@@ -815,6 +798,9 @@ def run_cases(ctx, cases, carry_out):
             items = next(gen)
             while True:
                 carry_out(items)
+                for r in items:
+                    if isinstance(r, Run):
+                        checked_run(ctx, r)
                 items = gen.send(None)
         except StopIteration:
             pass

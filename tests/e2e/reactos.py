@@ -275,8 +275,9 @@ def main():
         for case in cases.CASES:
             if "reactos" in case.backends and build in case.builds:
                 gen = case(ctx)
-                desk.carry_out(next(gen), ctx.exe)
-                planned.append(gen)
+                items = next(gen)
+                desk.carry_out(items, ctx.exe)
+                planned.append((ctx, items, gen))
     errors = [SCRIPT + b".error", SCRIPT + b".notstarted"]
     disk = os.path.join(work, "disk.img")
     make_disk(disk, {
@@ -290,7 +291,10 @@ def main():
         if got.get(e) is not None:
             die("the console probe stopped: " + got[e].decode("latin-1")[:500])
     desk.read(got)
-    for gen in planned:
+    for ctx, items, gen in planned:
+        for r in items:
+            if isinstance(r, Run):
+                cases.checked_run(ctx, r)
         try:
             gen.send(None)
             die("a case for ReactOS yields its items more than once")

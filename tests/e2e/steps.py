@@ -88,16 +88,17 @@ class Run(Item):
     or COMMAND (bytes) for the whole command line, or BATCH (str, a line of
     a batch file that cmd runs, EXE standing for the program). WIDE starts
     it with a UTF-16 command line, NOWINDOW in a console without a window.
-    BEFORE and AFTER are steps just before the first view and the second;
-    FILES, {name: bytes}, are made beside the batch file first."""
+    BEFORE and AFTER are steps just before the first view and the second.
+    STATUS is the exit status it must end with, None where the command is
+    not the program (a batch file of cmd's own commands)."""
 
     def __init__(self, args=None, title=None, cwd=None, before=(), after=(), wide=False,
-                 nowindow=False, command=None, batch=None, name=None):
+                 nowindow=False, command=None, batch=None, name=None, status=0):
         self.args, self.title, self.cwd = args, title, cwd
         self.before, self.after = list(before), list(after)
         self.wide, self.nowindow, self.command, self.batch = wide, nowindow, command, batch
         self.name = name or repr(args if args is not None else command or batch)[:60]
-        self.batch_file = None
+        self.expect_status = status
 
     def __str__(self):
         return "run " + self.name
