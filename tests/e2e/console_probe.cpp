@@ -380,6 +380,12 @@ Send(const char *port, const char *path)
 		return false;
 	long size = -1;
 	FILE *f = std::fopen(path, "rb");
+	/* ReactOS may refuse a file just renamed into place for a moment. */
+	for (int i = 0; f == nullptr && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && i < 500;
+	     i++) {
+		Sleep(10);
+		f = std::fopen(path, "rb");
+	}
 	if (f != nullptr && std::fseek(f, 0, SEEK_END) == 0)
 		size = std::ftell(f);
 	char head[MAX_PATH + 32];
