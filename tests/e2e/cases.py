@@ -687,11 +687,13 @@ def copies_at_once(ctx, pairs=20, reps=5):
     """Pairs of consoles discovering at the same moment never cross (the
     build without GetConsoleWindow: the release's answer is the system's).
     Both wait for one file; a pair Wine did not start both of is started
-    again before either runs the program."""
+    again before either runs the program. Where Wine then fails to start the
+    program on one side, nothing ran there: the other side's result stands,
+    and one pair more is run (two at most)."""
     from wine import NotStarted, tried_thrice, winpath
     session, work = ctx.desk.session, ctx.desk.work
-    crossed = 0
-    for i in range(pairs):
+    crossed, full, i = 0, 0, 0
+    while full < pairs:
         def start(i=i):
             attempt = time.monotonic_ns()
             go = os.path.join(work, f"go{i}.{attempt}")
@@ -713,10 +715,13 @@ def copies_at_once(ctx, pairs=20, reps=5):
             raise NotStarted(f"pair {i}: Wine did not start both consoles")
         started, tags, go = tried_thrice(start)
         open(go, "wb").close()  # both go at once
-        for st in started:
-            session.console_wait(st)
         windows = []
-        for tag, side in zip(tags, "ab"):
+        for st, tag, side in zip(started, tags, "ab"):
+            try:
+                session.console_wait(st)
+            except NotStarted as e:
+                sys.stderr.write(f"wine harness: pair {i} side {side}: {e}; one pair more\n")
+                continue
             with open(tag + ".o", "rb") as f, open(tag + ".b", "rb") as b, \
                     open(tag + ".a", "rb") as a:
                 out, before, after = f.read(), parse_probe(b.read()), parse_probe(a.read())
@@ -726,8 +731,13 @@ def copies_at_once(ctx, pairs=20, reps=5):
                 print(f"pair {i} side {side}: printed {out!r}, its console is {before['console']}")
             ctx.check(f"pair {i} side {side}: title kept", after["title"],
                       b"pair %d side %s" % (i, side.encode()))
-        ctx.ok(f"pair {i}: two different consoles", windows[0] != windows[1], windows)
-    print(f"{pairs} pairs, {2 * pairs * reps} discoveries, {crossed} crossed")
+        i += 1
+        if len(windows) == 2:
+            full += 1
+            ctx.ok(f"pair {i - 1}: two different consoles", windows[0] != windows[1], windows)
+        elif i - full > 2:
+            raise RuntimeError("Wine did not start both programs of three pairs")
+    print(f"{i} pairs, {full} of them whole, {crossed} of the discoveries' runs crossed")
     ctx.check("crossed results", crossed, 0)
     return
     yield
