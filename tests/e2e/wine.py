@@ -22,7 +22,7 @@ import tempfile
 import threading
 import time
 
-from steps import Run, Sleep, Window, parse_fields  # noqa: E402
+from steps import Interrupt, Run, Sleep, Window, parse_fields  # noqa: E402
 
 WINE_CANDIDATES = ["/usr/lib/wine/wine64", "/usr/lib64/wine/wine64", "wine64"]
 
@@ -208,6 +208,39 @@ class Session:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
 
+class Interrupts:
+    """Interruptions one after another in one console: each sets its own
+    title, and a console's start costs more than the step."""
+
+    def __init__(self, items):
+        self.items = items
+
+    def __str__(self):
+        return f"{len(self.items)} interruptions"
+
+    def steps(self, path, exe):
+        return [s for n, it in enumerate(self.items) for s in it.steps(self.part(path, n), exe)]
+
+    def read(self, get, path):
+        for n, it in enumerate(self.items):
+            it.read(get, self.part(path, n))
+
+    @staticmethod
+    def part(path, n):
+        return lambda suffix: path(f".{n}{suffix}")
+
+
+def together(items):
+    """ITEMS, with each run of interruptions as one."""
+    out = []
+    for item in items:
+        if isinstance(item, Interrupt) and out and isinstance(out[-1], Interrupts):
+            out[-1].items.append(item)
+        else:
+            out.append(Interrupts([item]) if isinstance(item, Interrupt) else item)
+    return out
+
+
 class Desktop:
     """The Wine backend: a case's items carried out one after another, each
     console step list in a console window of its own, each window probe a
@@ -267,7 +300,7 @@ class Desktop:
                 self.cleanup.append(lambda p=path: os.unlink(p))
 
     def carry_out(self, items, exe):
-        for item in items:
+        for item in together(items):
             self.step = str(item)
             self.count += 1
             tag = os.path.join(self.work, f"i{self.count}")
