@@ -46,12 +46,14 @@
  *   key VK              send WM_KEYDOWN and WM_KEYUP of virtual key VK to
  *                       the console window (27, Esc, ends a selection)
  *   resetmenu           put the console window's default system menu back
- *   sleep MS            wait
  *   cp PAGE             set the console's output code page
  *   closewin READY      close the window whose handle the window probe wrote
  *                       first to READY, and wait until it is gone
  *   front READY         bring that window to the foreground, and wait until
  *                       it is there
+ *   hung READY          wait until the system calls that window hung (30 s
+ *                       at most)
+ *   release READY       let a window probe that is "held" take messages again
  *   settle              wait until the console window has handled what was
  *                       sent or posted to it before
  *   verinfo FILE EXE    write EXE's version resource to FILE, as Explorer
@@ -426,6 +428,25 @@ Front(const char *readyPath)
 	return true;
 }
 
+static bool
+Hung(const char *readyPath)
+{
+	HWND window = ReadyWindow(readyPath);
+	for (DWORD start = GetTickCount(); window != nullptr && !IsHungAppWindow(window); Sleep(10))
+		if (GetTickCount() - start > 30000)
+			return false;
+	return window != nullptr;
+}
+
+static bool
+Release(const char *readyPath)
+{
+	char path[MAX_PATH + 8];
+	std::snprintf(path, sizeof path, "%s.go", readyPath);
+	FILE *f = std::fopen(path, "wb");
+	return f != nullptr && std::fclose(f) == 0;
+}
+
 /*
  * A request posted to a window is handled once its thread takes it from
  * the queue; sent messages come first, so a second one is handled only
@@ -653,7 +674,6 @@ static int StepSyscommand(char *arg)
 }
 static int StepKey(char *arg) { return Key(std::strtoul(arg, nullptr, 10)) ? 0 : Fail("key", arg); }
 static int StepResetmenu(char *) { GetSystemMenu(GetConsoleWindow(), TRUE); return 0; }
-static int StepSleep(char *arg) { Sleep(std::strtoul(arg, nullptr, 10)); return 0; }
 static int StepCp(char *arg)
 {
 	return SetConsoleOutputCP(std::strtoul(arg, nullptr, 10)) ? 0 : Fail("cp", arg);
@@ -661,6 +681,8 @@ static int StepCp(char *arg)
 static int StepClosewin(char *arg) { return CloseWindow(arg) ? 0 : Fail("closewin", arg); }
 static int StepFront(char *arg) { return Front(arg) ? 0 : Fail("front", arg); }
 static int StepSettle(char *arg) { return Settle() ? 0 : Fail("settle", arg); }
+static int StepHung(char *arg) { return Hung(arg) ? 0 : Fail("hung", arg); }
+static int StepRelease(char *arg) { return Release(arg) ? 0 : Fail("release", arg); }
 
 static const struct {
 	const char *name;
@@ -670,9 +692,9 @@ static const struct {
     {"cd", StepCd},               {"run", StepRun},             {"wrun", StepWrun},
     {"nwrun", StepNwrun},         {"watch", StepWatch},         {"interrupt", StepInterrupt},
     {"syscommand", StepSyscommand}, {"key", StepKey},           {"resetmenu", StepResetmenu},
-    {"sleep", StepSleep},         {"cp", StepCp},               {"closewin", StepClosewin},
-    {"front", StepFront},         {"settle", StepSettle},       {"verinfo", StepVerinfo},
-    {"waitfile", StepWaitfile},   {"send", StepSend},
+    {"cp", StepCp},               {"closewin", StepClosewin},   {"front", StepFront},
+    {"settle", StepSettle},       {"verinfo", StepVerinfo},     {"waitfile", StepWaitfile},
+    {"send", StepSend},           {"hung", StepHung},           {"release", StepRelease},
 };
 
 static int

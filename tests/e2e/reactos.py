@@ -85,6 +85,13 @@ def make_disk(path, files, dirs):
             subprocess.run(["mcopy", "-i", image, src, "::/" + name], **tools)
 
 
+def kernel_stop(com1):
+    """The error the kernel stopped with, as its log on COM1 gives it, or None."""
+    kernel = open(com1, "rb").read() if os.path.exists(com1) else b""
+    stop = re.search(rb"\*\*\* (?:Fatal System Error|STOP): (0x[0-9A-Fa-f]+)", kernel)
+    return stop.group(1).decode() if stop else None
+
+
 def boot(work, iso, disk, last):
     """Boots the CD with DISK until COM2 carries the record LAST; returns
     what came through COM2. Fails with what went wrong otherwise."""
@@ -125,7 +132,7 @@ def boot(work, iso, disk, last):
             if os.path.exists(com2):
                 with open(com2, "rb") as f:
                     data = f.read()
-                if last in data:
+                if last in data or kernel_stop(com1):
                     break
             time.sleep(0.5)
         elapsed = time.monotonic() - start
@@ -147,10 +154,9 @@ def boot(work, iso, disk, last):
             mon.close()
         shutil.rmtree(sockdir, ignore_errors=True)
 
-    kernel = open(com1, "rb").read() if os.path.exists(com1) else b""
-    stop = re.search(rb"\*\*\* (?:Fatal System Error|STOP): (0x[0-9A-Fa-f]+)", kernel)
+    stop = kernel_stop(com1)
     if stop:
-        why = "the kernel stopped with error " + stop.group(1).decode()
+        why = "the kernel stopped with error " + stop
     elif qemu.returncode not in (0, None) and elapsed < BOOT_LIMIT:
         why = f"QEMU ended with status {qemu.returncode} (see {work}/qemu.log)"
     elif not data:

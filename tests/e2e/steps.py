@@ -1,8 +1,8 @@
 """What an end-to-end case asks of a Windows desktop, whichever runs it.
 
 A case yields a list of items once: runs of the program in a console
-(Run), window probes beside it (Window, Close), waits (Sleep), Ctrl+C or a
-system command at a chosen moment (Interrupt), a watch of the title
+(Run, its steps Front, Hung, Release), window probes beside it (Window,
+Close), Ctrl+C or a system command at a chosen moment (Interrupt), a watch of the title
 (Watch), the version resource (Verinfo). A backend turns each item into
 steps of the console probe (console_probe.cpp documents them) and files
 named after the item's tag, carries them out, and hands each item the
@@ -151,16 +151,15 @@ class Run(Item):
 class Window(Item):
     """A window probe beside the console: plain; captioned CAPTION above all
     others; taking SLOW ms over each WM_FONTCHANGE; not taking messages
-    (HANG), or not for HANGFOR ms; WINDOWS of them in one thread. KILL_AFTER
-    seconds, where a backend can, it is killed, and KILLED says so."""
+    (HANG), or not until a Release (HELD); WINDOWS of them in one thread.
+    KILL_AFTER seconds, where a backend can, it is killed, and KILLED says so."""
     console = False
 
-    def __init__(self, name, caption=None, slow=None, hang=False, hangfor=None, windows=None,
+    def __init__(self, name, caption=None, slow=None, hang=False, held=False, windows=None,
                  kill_after=None):
         self.name, self.kill_after, self.killed = name, kill_after, False
         self.options = ((["caption", caption] if caption is not None else []) +
-                        (["hang"] if hang else []) +
-                        (["hangfor", str(hangfor)] if hangfor is not None else []) +
+                        (["hang"] if hang else []) + (["held"] if held else []) +
                         (["slow", str(slow)] if slow is not None else []) +
                         (["windows", str(windows)] if windows is not None else []))
         self.log = b""
@@ -208,22 +207,20 @@ class Close(Item):
 
 class Front(Item):
     """A step of a Run: WINDOW brought to the foreground."""
+    verb = b"front"
 
     def __init__(self, window):
         self.window = window
 
 
-class Sleep(Item):
-    console = False
+class Hung(Front):
+    """A step of a Run: wait until the system calls WINDOW hung."""
+    verb = b"hung"
 
-    def __init__(self, ms):
-        self.ms = ms
 
-    def __str__(self):
-        return f"sleep {self.ms} ms"
-
-    def steps(self, path, exe):
-        return [b"sleep %d" % self.ms]
+class Release(Front):
+    """A step of a Run: a HELD window takes messages again."""
+    verb = b"release"
 
 
 class Interrupt(Item):
@@ -291,7 +288,7 @@ class Verinfo(Item):
 
 
 def render(step, path):
-    """A step of a Run: bytes as they are, Front by its window's ready file."""
+    """A step of a Run: bytes as they are, one about a window by its ready file."""
     if isinstance(step, Front):
-        return b"front " + step.window.ready_path
+        return step.verb + b" " + step.window.ready_path
     return step

@@ -1,7 +1,7 @@
 /*
  * An ordinary top-level window that logs every WM_FONTCHANGE it receives.
  *
- *   window_probe LOG READY [caption TEXT] [hang | hangfor MS] [slow MS] [windows N]
+ *   window_probe LOG READY [caption TEXT] [hang | held] [slow MS] [windows N]
  *
  * Creates the window (N of them, all in one thread, with "windows"), writes
  * their handles to READY, one a line (whole once it exists), then pumps
@@ -9,7 +9,7 @@
  * WM_FONTCHANGE, TICK being GetTickCount's (one clock for every process of
  * a Wine session).
  * With "hang" it stops pumping once READY is written, as a hung application
- * does; with "hangfor" it starts again after MS milliseconds. With "slow" it
+ * does; with "held" it starts again once READY.go exists. With "slow" it
  * takes MS milliseconds to answer each WM_FONTCHANGE, then appends
  * "returned TICK HWND" just before it does. With "caption" the
  * window is captioned TEXT and stays above all others (topmost); it appends
@@ -78,16 +78,16 @@ main(int argc, char **argv)
 		return 2;
 	logPath = argv[1];
 	const char *title = "Window probe";
-	DWORD hang = 0;
+	bool hang = false, held = false;
 	unsigned count = 1;
 	for (int i = 3; i < argc; i++) {
 		bool more = i + 1 < argc;
 		if (std::strcmp(argv[i], "caption") == 0 && more)
 			title = argv[++i], captioned = true;
 		else if (std::strcmp(argv[i], "hang") == 0)
-			hang = INFINITE;
-		else if (std::strcmp(argv[i], "hangfor") == 0 && more)
-			hang = std::strtoul(argv[++i], nullptr, 10);
+			hang = true;
+		else if (std::strcmp(argv[i], "held") == 0)
+			held = true;
 		else if (std::strcmp(argv[i], "slow") == 0 && more)
 			answerDelay = std::strtoul(argv[++i], nullptr, 10);
 		else if (std::strcmp(argv[i], "windows") == 0 && more)
@@ -129,8 +129,12 @@ main(int argc, char **argv)
 		return 5;
 	ready = true;
 
-	if (hang != 0)
-		Sleep(hang);
+	if (hang)
+		Sleep(INFINITE);
+	char go[MAX_PATH + 8];
+	std::snprintf(go, sizeof go, "%s.go", argv[2]);
+	while (held && GetFileAttributesA(go) == INVALID_FILE_ATTRIBUTES)
+		Sleep(10);
 	while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
 		TranslateMessage(&msg);
 		DispatchMessageA(&msg);

@@ -22,7 +22,7 @@ import tempfile
 import threading
 import time
 
-from steps import Interrupt, Run, Sleep, Window, parse_fields  # noqa: E402
+from steps import Interrupt, Run, Window, parse_fields  # noqa: E402
 
 WINE_CANDIDATES = ["/usr/lib/wine/wine64", "/usr/lib64/wine/wine64", "wine64"]
 
@@ -309,8 +309,6 @@ class Desktop:
                 return winpath(tag + suffix).encode()
             if isinstance(item, Window):
                 self.start_window(item, tag, path)
-            elif isinstance(item, Sleep):
-                time.sleep(item.ms / 1000)
             else:
                 for suffix, content in (item.files(exe) if isinstance(item, Run) else {}).items():
                     with open(tag + suffix, "wb") as f:
