@@ -1,12 +1,13 @@
 """What an end-to-end case asks of a Windows desktop, whichever runs it.
 
 A case yields a list of items once: runs of the program in a console
-(Run, its steps Front, Hung, Release), window probes beside it (Window,
-Close), Ctrl+C or a system command at a chosen moment (Interrupt), a watch of the title
-(Watch), the version resource (Verinfo). A backend turns each item into
-steps of the console probe (console_probe.cpp documents them) and files
-named after the item's tag, carries them out, and hands each item the
-files back through read(); then the case checks what the items hold.
+(Run, with steps about a window: Front, Hung, Release), window probes
+beside it (Window, Close), Ctrl+C or a system command at a chosen moment
+(Interrupt), a watch of the title (Watch), the version resource
+(Verinfo). A backend turns each item into steps of the console probe
+(console_probe.cpp documents them) and files named after the item's tag,
+carries them out, and hands each item the files back through read(); then
+the case checks what the items hold.
 """
 import os
 import subprocess
@@ -205,21 +206,25 @@ class Close(Item):
         self.window.log = get(self.window.log_path) or b""
 
 
-class Front(Item):
-    """A step of a Run: WINDOW brought to the foreground."""
-    verb = b"front"
+class WindowStep(Item):
+    """A step of a Run about WINDOW: the console probe's VERB and its ready file."""
 
     def __init__(self, window):
         self.window = window
 
 
-class Hung(Front):
-    """A step of a Run: wait until the system calls WINDOW hung."""
+class Front(WindowStep):
+    """WINDOW brought to the foreground."""
+    verb = b"front"
+
+
+class Hung(WindowStep):
+    """Wait until the system calls WINDOW hung."""
     verb = b"hung"
 
 
-class Release(Front):
-    """A step of a Run: a HELD window takes messages again."""
+class Release(WindowStep):
+    """A HELD window takes messages again."""
     verb = b"release"
 
 
@@ -289,6 +294,6 @@ class Verinfo(Item):
 
 def render(step, path):
     """A step of a Run: bytes as they are, one about a window by its ready file."""
-    if isinstance(step, Front):
+    if isinstance(step, WindowStep):
         return step.verb + b" " + step.window.ready_path
     return step

@@ -131,10 +131,12 @@ main(int argc, char **argv)
 
 	if (hang)
 		Sleep(INFINITE);
-	char go[MAX_PATH + 8];
-	std::snprintf(go, sizeof go, "%s.go", argv[2]);
-	while (held && GetFileAttributesA(go) == INVALID_FILE_ATTRIBUTES)
-		Sleep(10);
+	if (held) {
+		char go[MAX_PATH + 8];
+		std::snprintf(go, sizeof go, "%s.go", argv[2]);
+		while (GetFileAttributesA(go) == INVALID_FILE_ATTRIBUTES)
+			Sleep(10);
+	}
 	while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
 		TranslateMessage(&msg);
 		DispatchMessageA(&msg);
