@@ -5,6 +5,7 @@
 # The release is signed with osslsigncode; the tests make their certificate
 # with openssl. Wine takes the ANSI code page 932 from the glibc locale
 # ja_JP.UTF-8, which a test of a deep folder needs generated.
+# "deps.sh update" only refreshes the package lists.
 set -eu
 packages="cmake make g++ libgtest-dev python3 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -13,6 +14,19 @@ qemu-system-x86 mtools dosfstools fdisk
 osslsigncode openssl locales"
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+# A mirror in the middle of a sync fails an index now and then ("File has
+# unexpected size"): try again a little later, then go on with the lists
+# there are; an install that still lacks a package fails on its own.
+update() {
+	for wait in 15 45 90; do
+		$sudo apt-get update && return 0
+		echo "apt-get update failed; trying again in $wait s" >&2
+		sleep $wait
+	done
+	$sudo apt-get update ||
+		echo "apt-get update failed four times; going on with the package lists there are" >&2
+}
+[ "${1-}" = update ] && { update; exit 0; }
 japanese() {
 	locale -a 2>/dev/null | grep -qx ja_JP.utf8 ||
 		$sudo localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8 ||
@@ -26,6 +40,6 @@ done
 [ -z "$missing" ] && { japanese; exit 0; }
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 echo "installing:$missing"
-$sudo apt-get update
+update
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
 japanese
