@@ -5,7 +5,6 @@
 # The release is signed with osslsigncode; the tests make their certificate
 # with openssl. Wine takes the ANSI code page 932 from the glibc locale
 # ja_JP.UTF-8, which a test of a deep folder needs generated.
-# "deps.sh update" only refreshes the package lists.
 set -eu
 packages="cmake make g++ libgtest-dev python3 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -18,15 +17,27 @@ sudo=
 # unexpected size"): try again a little later, then go on with the lists
 # there are; an install that still lacks a package fails on its own.
 update() {
-	for wait in 15 45 90; do
+	for wait in 10 20 30; do
 		$sudo apt-get update && return 0
 		echo "apt-get update failed; trying again in $wait s" >&2
 		sleep $wait
 	done
-	$sudo apt-get update ||
-		echo "apt-get update failed four times; going on with the package lists there are" >&2
+	$sudo apt-get update && return 0
+	echo "apt-get update failed four times; going on with the package lists there are" >&2
+	stale=yes
 }
-[ "${1-}" = update ] && { update; exit 0; }
+stale=
+# With one architecture's list of the security suite missing, the other's
+# newer versions leave the two halves of a Multi-Arch package (wine32:i386
+# beside wine64) unmatched: take the release's own versions, which every
+# list holds, and the security suite's where nothing else is needed.
+install() {
+	$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" && return 0
+	[ -n "$stale" ] || return 1
+	release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+	echo "apt-get install failed on stale lists; trying again with $release's own versions" >&2
+	$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends -t "$release" "$@"
+}
 japanese() {
 	locale -a 2>/dev/null | grep -qx ja_JP.utf8 ||
 		$sudo localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8 ||
@@ -41,5 +52,5 @@ done
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 echo "installing:$missing"
 update
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+install $missing
 japanese
