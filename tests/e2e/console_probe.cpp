@@ -41,7 +41,8 @@
  *                       end=TICK" to FILE.status (S is 1 if the event went
  *                       out at that moment) and the caption just after a
  *                       system command went out, as UTF-16 units in hex, to
- *                       FILE.caption
+ *                       FILE.caption; the program is suspended from that
+ *                       moment until the caption is read
  *   syscommand ID       send WM_SYSCOMMAND with ID to the console window
  *   key VK              send WM_KEYDOWN and WM_KEYUP of virtual key VK to
  *                       the console window (27, Esc, ends a selection)
@@ -497,9 +498,17 @@ Interrupt(const char *outPath, const char *event, const char *when, char *cmdlin
 	while (GetTickCount() - start < 20000 &&
 	       WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
 		if (Due(when)) {
-			if (command != 0 && (sent = SendToConsole(WM_SYSCOMMAND, command, 0)))
-				GetWindowTextW(GetConsoleWindow(), caption, sizeof caption / sizeof *caption);
-			else if (command == 0)
+			if (command != 0) {
+				/*
+				 * The program held still from the moment seen until the
+				 * caption is read: on a slow machine its moment can pass
+				 * while the window handles the command.
+				 */
+				SuspendThread(pi.hThread);
+				if (Due(when) && (sent = SendToConsole(WM_SYSCOMMAND, command, 0)))
+					GetWindowTextW(GetConsoleWindow(), caption, sizeof caption / sizeof *caption);
+				ResumeThread(pi.hThread);
+			} else
 				sent = GenerateConsoleCtrlEvent(brk ? CTRL_BREAK_EVENT : CTRL_C_EVENT,
 				                                brk ? pi.dwProcessId : 0) != 0;
 			break;
