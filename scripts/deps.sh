@@ -16,27 +16,28 @@ sudo=
 # A mirror in the middle of a sync fails an index now and then ("File has
 # unexpected size"): try again a little later, then go on with the lists
 # there are; an install that still lacks a package fails on its own.
+stale=
 update() {
-	for wait in 10 20 30; do
+	for wait in 10 20 30 -; do
 		$sudo apt-get update && return 0
+		[ "$wait" = - ] && break
 		echo "apt-get update failed; trying again in $wait s" >&2
-		sleep $wait
+		sleep "$wait"
 	done
-	$sudo apt-get update && return 0
 	echo "apt-get update failed four times; going on with the package lists there are" >&2
 	stale=yes
 }
-stale=
 # With one architecture's list of the security suite missing, the other's
 # newer versions leave the two halves of a Multi-Arch package (wine32:i386
 # beside wine64) unmatched: take the release's own versions, which every
 # list holds, and the security suite's where nothing else is needed.
 install() {
-	$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" && return 0
+	apt="$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends"
+	$apt "$@" && return 0
 	[ -n "$stale" ] || return 1
 	release=$(. /etc/os-release && echo "$VERSION_CODENAME")
 	echo "apt-get install failed on stale lists; trying again with $release's own versions" >&2
-	$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends -t "$release" "$@"
+	$apt -t "$release" "$@"
 }
 japanese() {
 	locale -a 2>/dev/null | grep -qx ja_JP.utf8 ||
