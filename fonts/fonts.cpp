@@ -7,8 +7,17 @@
 /* The longest /r waits for windows to answer, however many there are. */
 static const unsigned BROADCAST_WAIT_MS = 5000;
 
-/* Windows waited for, and those of them that have answered. */
-static unsigned awaited, answered;
+/*
+ * Window threads seen by one /r, each with one of its windows to probe. A
+ * desktop has far fewer; threads past the last slot are notified all the
+ * same, only not waited for.
+ */
+enum { MAX_THREADS = 1024 };
+static struct {
+	uint32_t thread;
+	plat::WindowHandle window;
+} threads[MAX_THREADS];
+static unsigned threadCount;
 
 /*
  * Asked through the path as typed where there is one: the 8-bit path has
@@ -32,52 +41,63 @@ InstallFontIntoWindows(const char *path, const char16_t *typed, const char *show
 	return 1;
 }
 
-static void
-Answered(plat::WindowHandle, unsigned, uintptr_t, intptr_t)
-{
-	answered++;
-}
-
 /*
- * Every top-level window gets the message, as a broadcast would give it, but
- * the send returns at once: the answers come back while BroadcastFontChange
- * takes its messages. A window the system calls hung (no message taken for
- * 5 s) is not waited for: it is notified, and, like a slow one, gets the
- * message when it answers again.
+ * Every top-level window gets the message, as a broadcast would give it, by
+ * a notification: it returns at once and no answer is owed to the program,
+ * which may have ended before a slow window gets to it.
  */
 static int
 SendFontChange(plat::WindowHandle window, intptr_t)
 {
-	if (plat::IsHungAppWindow(window))
-		plat::SendNotifyMessageA(window, plat::FONTCHANGE_MESSAGE, 0, 0);
-	else if (plat::SendMessageCallbackA(window, plat::FONTCHANGE_MESSAGE, 0, 0, Answered, 0))
-		awaited++;
+	plat::SendNotifyMessageA(window, plat::FONTCHANGE_MESSAGE, 0, 0);
+	uint32_t thread = plat::GetWindowThreadProcessId(window);
+	if (thread == 0)
+		return 1;
+	for (unsigned i = 0; i < threadCount; i++)
+		if (threads[i].thread == thread)
+			return 1;
+	if (threadCount < MAX_THREADS) {
+		threads[threadCount].thread = thread;
+		threads[threadCount].window = window;
+		threadCount++;
+	}
 	return 1;
 }
 
 /*
- * SendMessageTimeout to HWND_BROADCAST gives each window the whole time-out
- * in turn, so slow windows add up: eight of one program, 2 s each, held a
- * batch file for 16 s. Sent to each window at once instead, the answers are
- * waited for together, for BROADCAST_WAIT_MS in all. The tick count wraps
- * every 49.7 days: only differences of it are compared.
+ * A thread handles what is sent to its windows in the order it came, so a
+ * WM_NULL sent after the notifications returns once that thread has handled
+ * the font change in each of its windows. The probe is a plain send with a
+ * time-out: it returns by the deadline whatever the thread does, at once
+ * for a thread the system calls hung (SMTO_ABORTIFHUNG, 95 and later), for
+ * a send the system refuses or drops (UIPI), and for a thread that ends.
+ * Nothing is left owed to the program when it ends, and only this /r's
+ * probes are waited for.
+ *
+ * SendMessageTimeout to HWND_BROADCAST would give each window the whole
+ * time-out in turn; one probe a thread, one deadline for all, bounds /r at
+ * BROADCAST_WAIT_MS however many threads are slow. A time-out of 0 means
+ * none at all to Wine, 9x and ReactOS, so the last probe never gets one.
+ * IsHungAppWindow (2000 and later) is asked too: ReactOS's SMTO_ABORTIFHUNG
+ * waits for a thread silent for less than 20 s, its IsHungAppWindow calls it
+ * hung after 5 s as Windows does. The tick count wraps every 49.7 days: only
+ * differences of it are compared.
  */
 static void
 BroadcastFontChange(void)
 {
-	awaited = answered = 0;
+	threadCount = 0;
 	unsigned start = plat::GetTickCount();
 	plat::EnumWindows(SendFontChange, 0);
-	for (;;) {
-		plat::Message message;
-		/* Answers run here; nothing posted to a program without windows matters. */
-		while (plat::PeekMessageA(&message, 0, 0, 0, plat::REMOVE_MESSAGE))
-			;
+	for (unsigned i = 0; i < threadCount; i++) {
 		unsigned waited = plat::GetTickCount() - start;
-		if (answered >= awaited || waited >= BROADCAST_WAIT_MS)
+		if (waited >= BROADCAST_WAIT_MS)
 			return;
-		plat::MsgWaitForMultipleObjects(0, nullptr, 0, BROADCAST_WAIT_MS - waited,
-		                                plat::ANY_MESSAGE);
+		if (plat::IsHungAppWindow(threads[i].window))
+			continue;
+		uintptr_t result;
+		plat::SendMessageTimeoutA(threads[i].window, plat::NULL_MESSAGE, 0, 0,
+		                          plat::ABORT_IF_HUNG, BROADCAST_WAIT_MS - waited, &result);
 	}
 }
 

@@ -33,19 +33,6 @@ typedef int(PLAT_WINAPI *DiskFreeSpaceExProc)(const char *root,
 
 /* EnumWindows' callback (WNDENUMPROC): not 0 to go on. */
 typedef int (*EnumWindowsProc)(WindowHandle window, intptr_t data);
-/* SendMessageCallbackA's (SENDASYNCPROC): a window's answer, with the caller's data. */
-typedef void (*SendAsyncProc)(WindowHandle window, unsigned message, uintptr_t data,
-                              intptr_t result);
-
-/* Layout of MSG. */
-struct Message {
-	WindowHandle hwnd;
-	unsigned message;
-	uintptr_t wParam;
-	intptr_t lParam;
-	uint32_t time;
-	int32_t x, y;
-};
 
 /* Layout of OSVERSIONINFOEXA; OSVERSIONINFOA is its first 148 bytes. */
 struct VersionInfo {
@@ -76,9 +63,8 @@ const unsigned BY_COMMAND = 0x0000;          /* MF_BYCOMMAND */
  */
 const unsigned FRAME_REFRESH = 0x4037;
 const unsigned FONTCHANGE_MESSAGE = 0x001D;  /* WM_FONTCHANGE */
-const unsigned REMOVE_MESSAGE = 0x0001;      /* PM_REMOVE */
-/* QS_ALLINPUT as it was before XP's QS_RAWINPUT, which older systems refuse. */
-const unsigned ANY_MESSAGE = 0x00FF;
+const unsigned NULL_MESSAGE = 0x0000;        /* WM_NULL */
+const unsigned ABORT_IF_HUNG = 0x0002;       /* SMTO_ABORTIFHUNG */
 const unsigned ANCESTOR_PARENT = 1;          /* GA_PARENT */
 const unsigned ANCESTOR_ROOTOWNER = 3;       /* GA_ROOTOWNER */
 const unsigned ANSI_CODE_PAGE = 0;           /* CP_ACP */
@@ -133,20 +119,20 @@ int SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
                  int cx, int cy, unsigned flags);
 
 /*
- * Messages (user32). A window of another thread answers SendMessageCallbackA
- * in its own time, and the callback runs only while the sender takes its
- * messages (PeekMessageA). IsHungAppWindow is missing before 2000: it says
- * no there.
+ * Messages (user32). A window of another thread handles what is sent to it
+ * in its own time, in the order it was sent: SendNotifyMessageA returns at
+ * once, SendMessageTimeoutA when the window has answered, or the time-out
+ * has passed, or the send failed (0 then). GetWindowThreadProcessId gives
+ * the window's thread, 0 for no window. IsHungAppWindow is missing before
+ * 2000: it says no there.
  */
 int EnumWindows(EnumWindowsProc proc, intptr_t data);
+uint32_t GetWindowThreadProcessId(WindowHandle window);
 int IsHungAppWindow(WindowHandle window);
-int SendMessageCallbackA(WindowHandle window, unsigned message, uintptr_t wParam,
-                         intptr_t lParam, SendAsyncProc callback, uintptr_t data);
 int SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam);
-int PeekMessageA(Message *message, WindowHandle window, unsigned first, unsigned last,
-                 unsigned remove);
-unsigned MsgWaitForMultipleObjects(unsigned count, const void *handles, int waitAll,
-                                   unsigned milliseconds, unsigned wakeMask);
+intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wParam,
+                             intptr_t lParam, unsigned flags, unsigned milliseconds,
+                             uintptr_t *result);
 
 /* System (kernel32). */
 unsigned GetTickCount(void);

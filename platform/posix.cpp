@@ -68,15 +68,14 @@ int DeleteMenu(MenuHandle, unsigned, unsigned) { return 0; }
 int SetWindowPos(WindowHandle, WindowHandle, int, int, int, int, unsigned) { return 0; }
 /* No windows to tell: the font change reaches no one, and nothing is waited for. */
 int EnumWindows(EnumWindowsProc, intptr_t) { return 1; }
+uint32_t GetWindowThreadProcessId(WindowHandle) { return 0; }
 int IsHungAppWindow(WindowHandle) { return 0; }
-int SendMessageCallbackA(WindowHandle, unsigned, uintptr_t, intptr_t, SendAsyncProc,
-                         uintptr_t) { return 0; }
 int SendNotifyMessageA(WindowHandle, unsigned, uintptr_t, intptr_t) { return 0; }
-int PeekMessageA(Message *, WindowHandle, unsigned, unsigned, unsigned) { return 0; }
-unsigned MsgWaitForMultipleObjects(unsigned, const void *, int, unsigned milliseconds, unsigned)
+intptr_t SendMessageTimeoutA(WindowHandle, unsigned, uintptr_t, intptr_t, unsigned, unsigned,
+                             uintptr_t *result)
 {
-	Sleep(milliseconds);
-	return 0x102; /* WAIT_TIMEOUT */
+	*result = 0;
+	return 0;
 }
 
 unsigned

@@ -71,12 +71,8 @@ static_assert(plat::FRAME_REFRESH == (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | S
                                       SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS),
               "");
 static_assert(plat::FONTCHANGE_MESSAGE == WM_FONTCHANGE, "");
-static_assert(plat::REMOVE_MESSAGE == PM_REMOVE, "");
-static_assert(plat::ANY_MESSAGE == (QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE |
-                                    QS_TIMER | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY),
-              "");
-static_assert(sizeof(plat::Message) == sizeof(MSG), "Message must match MSG");
-static_assert(offsetof(plat::Message, time) == offsetof(MSG, time), "");
+static_assert(plat::NULL_MESSAGE == WM_NULL, "");
+static_assert(plat::ABORT_IF_HUNG == SMTO_ABORTIFHUNG, "");
 static_assert(plat::ANCESTOR_PARENT == GA_PARENT, "");
 static_assert(plat::ANCESTOR_ROOTOWNER == GA_ROOTOWNER, "");
 static_assert(plat::ANSI_CODE_PAGE == CP_ACP, "");
@@ -290,28 +286,17 @@ EnumWindows(EnumWindowsProc proc, intptr_t data)
 	return ::EnumWindows(EachWindow, reinterpret_cast<LPARAM>(&e));
 }
 
+uint32_t
+GetWindowThreadProcessId(WindowHandle window)
+{
+	return ::GetWindowThreadProcessId(ToHwnd(window), nullptr);
+}
+
 int
 IsHungAppWindow(WindowHandle window)
 {
 	HungProc hung = reinterpret_cast<HungProc>(Entry("user32.dll", "IsHungAppWindow"));
 	return hung != nullptr && hung(ToHwnd(window));
-}
-
-/* One callback serves every send: the program has one thread and one. */
-static SendAsyncProc answerProc;
-
-static VOID CALLBACK
-Answer(HWND window, UINT message, ULONG_PTR data, LRESULT result)
-{
-	answerProc(reinterpret_cast<WindowHandle>(window), message, data, result);
-}
-
-int
-SendMessageCallbackA(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam,
-                     SendAsyncProc callback, uintptr_t data)
-{
-	answerProc = callback;
-	return ::SendMessageCallbackA(ToHwnd(window), message, wParam, lParam, Answer, data);
 }
 
 int
@@ -320,19 +305,15 @@ SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wParam, intp
 	return ::SendNotifyMessageA(ToHwnd(window), message, wParam, lParam);
 }
 
-int
-PeekMessageA(Message *message, WindowHandle window, unsigned first, unsigned last,
-             unsigned remove)
+intptr_t
+SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam,
+                    unsigned flags, unsigned milliseconds, uintptr_t *result)
 {
-	return ::PeekMessageA(reinterpret_cast<MSG *>(message), ToHwnd(window), first, last, remove);
-}
-
-unsigned
-MsgWaitForMultipleObjects(unsigned count, const void *handles, int waitAll,
-                          unsigned milliseconds, unsigned wakeMask)
-{
-	return ::MsgWaitForMultipleObjects(count, static_cast<const HANDLE *>(handles), waitAll,
-	                                   milliseconds, wakeMask);
+	DWORD_PTR answer = 0;
+	LRESULT sent = ::SendMessageTimeoutA(ToHwnd(window), message, wParam, lParam, flags,
+	                                     milliseconds, &answer);
+	*result = answer;
+	return sent;
 }
 
 unsigned

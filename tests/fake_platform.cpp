@@ -418,6 +418,15 @@ EnumWindows(EnumWindowsProc proc, std::intptr_t data)
 	return 1;
 }
 
+std::uint32_t
+GetWindowThreadProcessId(WindowHandle window)
+{
+	for (const fake::Window &w : state.windows)
+		if (w.handle == window)
+			return static_cast<std::uint32_t>(w.thread);
+	return 0;
+}
+
 int
 IsHungAppWindow(WindowHandle window)
 {
@@ -427,81 +436,126 @@ IsHungAppWindow(WindowHandle window)
 	return 0;
 }
 
-/* Queued to the window; its answer is due once its thread gets to it. */
-int
-SendMessageCallbackA(WindowHandle window, unsigned message, std::uintptr_t wParam,
-                     std::intptr_t lParam, SendAsyncProc callback, std::uintptr_t data)
+/* a comes before b, across a wrap of the tick count too. */
+static bool
+Earlier(unsigned a, unsigned b)
 {
-	Log("SendMessageCallbackA(%ju,0x%X,%ju,%jd,%ju)", static_cast<uintmax_t>(window), message,
-	    static_cast<uintmax_t>(wParam), static_cast<intmax_t>(lParam),
-	    static_cast<uintmax_t>(data));
-	for (std::size_t i = 0; i < state.windows.size(); i++) {
-		fake::Window &w = state.windows[i];
-		if (w.handle != window)
-			continue;
-		if (w.refuses)
-			return 0;
-		w.received++;
-		if (w.hung)
-			return 1;
-		/* After whatever its thread was given before, in the order given. */
-		unsigned start = state.ticks;
-		for (const fake::State::Answer &a : state.answers)
-			if (state.windows[a.window].thread == w.thread &&
-			    a.due - state.ticks > start - state.ticks)
-				start = a.due;
-		state.answers.push_back({start + w.answerMs, i, callback, data});
-		return 1;
-	}
-	return 0;
+	return a - b >= 0x80000000u;
 }
 
+static fake::Window *
+Find(WindowHandle window, std::size_t *index = nullptr)
+{
+	for (std::size_t i = 0; i < state.windows.size(); i++)
+		if (state.windows[i].handle == window) {
+			if (index != nullptr)
+				*index = i;
+			return &state.windows[i];
+		}
+	return nullptr;
+}
+
+/* When the window's thread is through with all it has been sent. */
+static unsigned
+FreeAt(int thread)
+{
+	unsigned at = state.ticks;
+	for (const fake::State::Pending &p : state.pending)
+		if (state.windows[p.window].thread == thread && Earlier(at, p.due))
+			at = p.due;
+	return at;
+}
+
+/* Time passes to now + ms: what is due by then is handled, in order. */
+static void
+Advance(unsigned ms)
+{
+	if ((state.waited += ms) > 3600000) {
+		std::fprintf(stderr, "fake: the program has waited an hour for windows\n");
+		std::abort();
+	}
+	state.ticks += ms;
+	std::stable_sort(state.pending.begin(), state.pending.end(),
+	                 [](const fake::State::Pending &a, const fake::State::Pending &b) {
+		                 return Earlier(a.due, b.due);
+	                 });
+	while (!state.pending.empty() && !Earlier(state.ticks, state.pending.front().due)) {
+		fake::State::Pending p = state.pending.front();
+		state.pending.erase(state.pending.begin());
+		int thread = state.windows[p.window].thread;
+		if (state.endedThreads.count(thread) != 0)
+			continue;
+		if (p.ends)
+			state.endedThreads.insert(thread);
+		else
+			state.windows[p.window].handled++;
+	}
+}
+
+/* Queued to the window's thread, handled once the thread gets to it. */
 int
 SendNotifyMessageA(WindowHandle window, unsigned message, std::uintptr_t wParam,
                    std::intptr_t lParam)
 {
 	Log("SendNotifyMessageA(%ju,0x%X,%ju,%jd)", static_cast<uintmax_t>(window), message,
 	    static_cast<uintmax_t>(wParam), static_cast<intmax_t>(lParam));
-	for (fake::Window &w : state.windows)
-		if (w.handle == window && !w.refuses) {
-			w.received++;
-			return 1;
-		}
-	return 0;
-}
-
-/* Answers that are due run here, as they do on Windows; nothing is ever posted. */
-int
-PeekMessageA(Message *, WindowHandle, unsigned, unsigned, unsigned)
-{
-	for (std::size_t i = 0; i < state.answers.size();) {
-		fake::State::Answer a = state.answers[i];
-		if (state.ticks - a.due >= 0x80000000u) { /* not yet, across a wrap too */
-			i++;
-			continue;
-		}
-		state.answers.erase(state.answers.begin() + static_cast<std::ptrdiff_t>(i));
-		state.windows[a.window].answered++;
-		a.callback(state.windows[a.window].handle, FONTCHANGE_MESSAGE, a.data, 0);
+	std::size_t i;
+	fake::Window *w = Find(window, &i);
+	if (w == nullptr || w->refuses || state.endedThreads.count(w->thread) != 0)
+		return 0;
+	if (w->drops)
+		return 1;
+	w->received++;
+	if (!w->hung) {
+		unsigned start = FreeAt(w->thread);
+		if (w->endsAfterMs != 0 && w->endsAfterMs < w->answerMs)
+			state.pending.push_back({start + w->endsAfterMs, i, true});
+		else
+			state.pending.push_back({start + w->answerMs, i, false});
 	}
-	return 0;
+	return 1;
 }
 
-/* Time passes: to the next answer due, or by the whole wait. */
-unsigned
-MsgWaitForMultipleObjects(unsigned, const void *, int, unsigned milliseconds, unsigned)
+/*
+ * Answered once the window's thread has handled everything sent to it
+ * before; 0 at the time-out, at once for a refused send or an ended
+ * thread, and for a hung thread where the system tells (SMTO_ABORTIFHUNG).
+ * A time-out of 0 is none at all on Wine, 9x and ReactOS.
+ */
+std::intptr_t
+SendMessageTimeoutA(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                    std::intptr_t lParam, unsigned flags, unsigned milliseconds,
+                    std::uintptr_t *result)
 {
-	unsigned wait = milliseconds;
-	for (const fake::State::Answer &a : state.answers)
-		if (a.due - state.ticks - 1 < 0x7FFFFFFFu) /* due later: what is due now woke it already */
-			wait = std::min(wait, a.due - state.ticks);
-	state.ticks += wait;
-	/* A program that waits without end would hang its test: it fails instead. */
-	if ((state.waited += wait) > 3600000) {
-		std::fprintf(stderr, "fake: the program has waited an hour for windows\n");
+	Log("SendMessageTimeoutA(%ju,0x%X,%ju,%jd,0x%X)", static_cast<uintmax_t>(window), message,
+	    static_cast<uintmax_t>(wParam), static_cast<intmax_t>(lParam), flags);
+	*result = 0;
+	if (milliseconds == 0) {
+		std::fprintf(stderr, "fake: a send with a time-out of 0 waits for ever\n");
 		std::abort();
 	}
-	return wait < milliseconds ? 0 : 0x102; /* input, or WAIT_TIMEOUT */
+	fake::Window *w = Find(window);
+	if (w == nullptr || w->refuses || state.endedThreads.count(w->thread) != 0)
+		return 0;
+	if (w->drops)
+		return 1;
+	if (w->hung) {
+		if ((flags & ABORT_IF_HUNG) != 0 && !state.hungLate)
+			return 0;
+		Advance(milliseconds);
+		return 0;
+	}
+	int thread = w->thread;
+	unsigned answer = FreeAt(thread);
+	for (const fake::State::Pending &p : state.pending)
+		if (p.ends && state.windows[p.window].thread == thread && Earlier(p.due, answer))
+			answer = p.due; /* its program ends first */
+	if (answer - state.ticks > milliseconds) {
+		Advance(milliseconds);
+		return 0;
+	}
+	Advance(answer - state.ticks);
+	return state.endedThreads.count(thread) == 0;
 }
 
 unsigned

@@ -63,18 +63,21 @@ const plat::WindowHandle STALE = 0xDEAD0;          /* no window */
 
 /*
  * A top-level window, for the font-change broadcast. Windows of one thread
- * handle what is sent to them one after another, each taking answerMs; a
- * hung one (IsHungAppWindow says so) handles nothing while the program runs.
- * One may refuse the send, as Vista and later refuse a program with fewer
- * rights. received counts the messages sent to it, which it handles when it
- * gets to them, answered the answers that reached the program.
+ * handle what is sent to them one after another, in the order sent, each
+ * font change taking answerMs. A hung one (IsHungAppWindow and
+ * SMTO_ABORTIFHUNG say so) handles nothing while the program runs. Vista
+ * and later may refuse a send to a program with more rights (refuses), or
+ * "succeed" and drop it (drops). endsAfterMs, where not 0: its program
+ * ends that long into the font change, leaving the rest of its thread's
+ * queue unhandled. received counts the font changes sent to it, handled
+ * those its thread got through before the program's last call.
  */
 struct Window {
 	plat::WindowHandle handle = 0;
-	int thread = 0;
-	unsigned answerMs = 0;
-	bool hung = false, refuses = false;
-	int received = 0, answered = 0;
+	int thread = 1;
+	unsigned answerMs = 0, endsAfterMs = 0;
+	bool hung = false, refuses = false, drops = false;
+	int received = 0, handled = 0;
 };
 
 /* Output code pages the fake converts to; 0 is none (no console). */
@@ -120,18 +123,23 @@ struct State {
 	plat::WindowHandle foreground = 0;
 	plat::MenuHandle systemMenu = 0;
 
-	/* Top-level windows, in Z-order; the tick count, which the waits advance. */
+	/*
+	 * Top-level windows, in Z-order; the tick count, which the sends with a
+	 * time-out advance. hungLate: SMTO_ABORTIFHUNG sees a hung thread only
+	 * after 20 s, longer than the fake's have been (ReactOS).
+	 */
 	std::vector<Window> windows;
 	bool hasHungEntry = true; /* IsHungAppWindow: 2000 and later */
+	bool hungLate = false;
 	unsigned ticks = 0;
-	unsigned long long waited = 0; /* in all, by MsgWaitForMultipleObjects */
-	struct Answer {
-		unsigned due;
+	unsigned long long waited = 0; /* in all, by SendMessageTimeoutA */
+	struct Pending {
+		unsigned due; /* when it is handled, or its program ends */
 		std::size_t window;
-		plat::SendAsyncProc callback;
-		std::uintptr_t data;
+		bool ends;
 	};
-	std::vector<Answer> answers; /* on their way back */
+	std::vector<Pending> pending; /* sent, not yet handled, in the order sent */
+	std::set<int> endedThreads;
 
 	/* Version: which record sizes GetVersionExA accepts, and what it says. */
 	bool acceptsEx = true, acceptsBasic = true;

@@ -39,10 +39,9 @@ USER32.dll GetClassNameA both 95, NT 3.1: tells the stand-in of a pseudo console
 USER32.dll GetDesktopWindow both 95, NT 3.1: the parent of every top-level window
 USER32.dll GetForegroundWindow both 95, NT 3.1
 USER32.dll GetSystemMenu both 95, NT 3.1
-USER32.dll MsgWaitForMultipleObjects both 95, NT 3.1: waits for the answers of windows
-USER32.dll PeekMessageA both 95, NT 3.1: the answers arrive while messages are taken
-USER32.dll SendMessageCallbackA both 95, NT 3.1: the font change sent without waiting
-USER32.dll SendNotifyMessageA both 95, NT 3.1: the font change to a window not waited for
+USER32.dll GetWindowThreadProcessId both 95, NT 3.1: one probe for each window thread
+USER32.dll SendMessageTimeoutA both 95, NT 3.1: the probe, bounded, at once for a hung thread
+USER32.dll SendNotifyMessageA both 95, NT 3.1: the font change, sent without waiting
 USER32.dll SetWindowPos both 95, NT 3.1
 msvcrt.dll __getmainargs both the start-up; in every msvcrt.dll (NT 4, 95 OSR 2.5, IE 4)
 msvcrt.dll __set_app_type both the start-up; in every msvcrt.dll

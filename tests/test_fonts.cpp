@@ -21,14 +21,26 @@ Windows(std::initializer_list<plat::WindowHandle> handles)
 	}
 }
 
+/* One probe for each thread, sent after every window has the message. */
 TEST_F(Fonts, RefreshAloneTellsEveryWindowOnce)
 {
 	Windows({0x10, 0x20, 0x30});
+	fake::Window same;
+	same.handle = 0x40;
+	same.thread = fake::state.windows[0].thread;
+	fake::state.windows.push_back(same);
 	EXPECT_EQ(RunOptions({"/r"}), "Refreshing fonts ... OK\n");
 	for (const fake::Window &w : fake::state.windows) {
 		EXPECT_EQ(w.received, 1) << w.handle;
-		EXPECT_EQ(w.answered, 1) << w.handle;
+		EXPECT_EQ(w.handled, 1) << w.handle;
 	}
+	Calls sends = fake::Calls("Send");
+	ASSERT_EQ(sends.size(), 7u);
+	for (std::size_t i = 0; i < 4; i++)
+		EXPECT_EQ(sends[i].rfind("SendNotifyMessageA(", 0), 0u) << sends[i];
+	EXPECT_EQ(sends[4], "SendMessageTimeoutA(16,0x0,0,0,0x2)");
+	EXPECT_EQ(sends[5], "SendMessageTimeoutA(32,0x0,0,0,0x2)");
+	EXPECT_EQ(sends[6], "SendMessageTimeoutA(48,0x0,0,0,0x2)");
 }
 
 TEST_F(Fonts, RefreshWithAMissingFontReportsZero)
@@ -43,61 +55,88 @@ TEST_F(Fonts, RefreshWithAMissingFontReportsZero)
 
 /*
  * However many windows are slow, /r waits 5 s in all, ending as soon as
- * every window waited for has answered; none is left out, and those that
- * have not answered get the message when they do. A hung window is not
- * waited for where the system can tell (2000 and later); one that refuses
- * the message (Vista and later: a program with more rights) neither.
+ * every thread has handled the message; none is left out, and those that
+ * have not got to it yet get it later. Not waited for: a thread the system
+ * calls hung (on 95 to ME too, and on ReactOS, whose SMTO_ABORTIFHUNG waits
+ * 20 s), a send refused or dropped (UIPI), a program that ends.
  */
 TEST_F(Fonts, RefreshWaitsFiveSecondsInAllWhateverTheWindows)
 {
 	const unsigned NEVER = ~0u;
 	const struct {
 		const char *what;
-		int slow;          /* windows of one thread, 2 s each */
-		bool hung, refuses, entry;
-		unsigned start;    /* the tick count /r starts at */
-		unsigned waited;   /* how long /r waits */
-		int answered;      /* how many windows answered before OK */
+		int programs, slow; /* programs of slow windows, 2 s each, slow more in each */
+		bool hung, refuses, drops, entry, late;
+		unsigned ends;      /* the odd window's program ends this far into it */
+		unsigned start;     /* the tick count /r starts at */
+		unsigned waited;    /* how long /r waits */
+		int handled;        /* font changes handled before OK */
 	} rows[] = {
-	    {"one quick window", 0, false, false, true, 0, 0, 1},
-	    {"eight slow windows of one program", 8, false, false, true, 0, 5000, 3},
-	    {"two slow windows", 2, false, false, true, 0, 4000, 3},
-	    {"a hung window", 0, true, false, true, 0, 0, 1},
-	    {"a hung window, 95 to NT 4", 0, true, false, false, 0, 5000, 1},
-	    {"a refusing window", 0, false, true, true, 0, 0, 1},
-	    {"the tick count wrapping", 8, false, false, true, NEVER - 999, 5000, 3},
+	    {"one quick window", 0, 0, false, false, false, true, false, 0, 0, 0, 1},
+	    {"eight slow windows of one program", 1, 8, false, false, false, true, false, 0, 0, 5000, 3},
+	    {"two slow windows", 1, 2, false, false, false, true, false, 0, 0, 4000, 3},
+	    {"two programs of two and three slow windows", 2, 2, false, false, false, true, false, 0, 0, 5000,
+	     5},
+	    {"a hung window", 0, 0, true, false, false, true, false, 0, 0, 0, 1},
+	    {"a hung window, 95 to ME", 0, 0, true, false, false, false, false, 0, 0, 0, 1},
+	    {"a hung window, ReactOS", 0, 0, true, false, false, true, true, 0, 0, 0, 1},
+	    {"a refusing window", 0, 0, false, true, false, true, false, 0, 0, 0, 1},
+	    {"a window that drops it", 0, 0, false, false, true, true, false, 0, 0, 0, 1},
+	    {"a program ending 1 s into it", 0, 0, false, false, false, true, false, 1000, 0, 1000, 1},
+	    {"the tick count wrapping", 1, 8, false, false, false, true, false, 0, NEVER - 999, 5000, 3},
 	};
 	for (const auto &r : rows) {
 		SCOPED_TRACE(r.what);
 		fake::Reset();
 		fake::state.ticks = r.start;
 		fake::state.hasHungEntry = r.entry;
+		fake::state.hungLate = r.late;
 		Windows({0x100}); /* answers at once */
-		for (int i = 0; i < r.slow; i++) {
-			fake::Window w;
-			w.handle = 0x200 + static_cast<plat::WindowHandle>(i);
-			w.thread = 99;
-			w.answerMs = 2000;
-			fake::state.windows.push_back(w);
-		}
+		for (int p = 0; p < r.programs; p++)
+			for (int i = 0; i < r.slow + p; i++) {
+				fake::Window w;
+				w.handle = 0x200 + static_cast<plat::WindowHandle>(16 * p + i);
+				w.thread = 99 + p;
+				w.answerMs = 2000;
+				fake::state.windows.push_back(w);
+			}
 		fake::Window odd;
 		odd.handle = 0x300;
-		odd.thread = 100;
+		odd.thread = 200;
 		odd.hung = r.hung;
 		odd.refuses = r.refuses;
-		if (r.hung || r.refuses)
+		odd.drops = r.drops;
+		odd.answerMs = r.ends != 0 ? 60000 : 0;
+		odd.endsAfterMs = r.ends;
+		if (r.hung || r.refuses || r.drops || r.ends != 0)
 			fake::state.windows.push_back(odd);
 
 		EXPECT_EQ(RunOptions({"/r"}), "Refreshing fonts ... OK\n");
 		EXPECT_EQ(fake::state.ticks - r.start, r.waited);
-		int answered = 0;
+		int handled = 0;
 		for (const fake::Window &w : fake::state.windows) {
-			EXPECT_EQ(w.received, w.refuses ? 0 : 1) << w.handle;
-			answered += w.answered;
+			EXPECT_EQ(w.received, w.refuses || w.drops ? 0 : 1) << w.handle;
+			handled += w.handled;
 		}
-		EXPECT_EQ(answered, r.answered);
-		EXPECT_EQ(fake::state.windows[0].answered, 1);
+		EXPECT_EQ(handled, r.handled);
+		EXPECT_EQ(fake::state.windows[0].handled, 1);
 	}
+}
+
+/*
+ * The second /r waits for its own message: the first one's, handled after
+ * the first had given up, does not end it early.
+ */
+TEST_F(Fonts, EachRefreshWaitsForItsOwnMessage)
+{
+	fake::Window w;
+	w.handle = 0x10;
+	w.answerMs = 6000;
+	fake::state.windows.push_back(w);
+	EXPECT_EQ(RunOptions({"/r", "/r"}), "Refreshing fonts ... OK\nRefreshing fonts ... OK\n");
+	EXPECT_EQ(fake::state.ticks, 10000u);
+	EXPECT_EQ(fake::state.windows[0].received, 2);
+	EXPECT_EQ(fake::state.windows[0].handled, 1);
 }
 
 TEST_F(Fonts, RefreshWithAnExistingFontReportsOne)
@@ -132,7 +171,7 @@ TEST_F(Fonts, EachRefreshTellsEveryWindow)
 	Windows({0x10, 0x20});
 	EXPECT_EQ(RunOptions({"/r", "/R"}), "Refreshing fonts ... OK\nRefreshing fonts ... OK\n");
 	EXPECT_EQ(fake::state.windows[0].received, 2);
-	EXPECT_EQ(fake::state.windows[1].answered, 2);
+	EXPECT_EQ(fake::state.windows[1].handled, 2);
 }
 
 TEST_F(Fonts, ExistenceIsWhateverTheStatusQueryAccepts)

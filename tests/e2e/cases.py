@@ -468,8 +468,9 @@ def version_resource(ctx):
 @code("fonts")
 def font_change(ctx):
     """Every window gets the font change, once per /r. /r waits for those that
-    answer, and not at all for one the system calls hung, which gets it when
-    it answers again. The ticks are one clock for the whole desktop."""
+    answer, not at all for one the system calls hung, which gets it when it
+    answers again, and no longer for one whose program ends while it handles
+    it. The ticks are one clock for the whole desktop."""
     font = ctx.desk.file("real font.ttf", b"\0\1\0\0")
     missing = "C:\\Windows\\Fonts\\no-such-font.ttf"
     plain, slow, hung = Window("plain"), Window("slow", slow=1000), Window("hung", held=True)
@@ -477,8 +478,9 @@ def font_change(ctx):
                            Run(["/r" + font, "-R"], title=b"fonts"))
     past_slow, nothing = Run(["/r"], title=b"slow"), Run(["word"])
     past_hung = Run(["/r"], before=[Hung(hung)], after=[Release(hung)])
+    ending, past_ending = Window("ending", ends=1000), Run(["/r"])
     yield [plain, alone, absent, both, slow, past_slow, Close(slow), hung, nothing, past_hung,
-           Close(hung), Close(plain)]
+           Close(hung), ending, past_ending, Close(ending), Close(plain)]
     for r, want, n in ((alone, REFRESH, 1), (absent, font_report(missing.encode(), 0), 1),
                        (both, font_report(font.encode(), 1) + REFRESH, 2)):
         ctx.check(f"{r.name}: output", r.out, want)
@@ -504,18 +506,27 @@ def font_change(ctx):
     ctx.ok("/r past a hung window: it got the message once, when it answered again, after /r",
            len(late) == 1 and late[0] > past_hung.end, f"{late}, /r ended at {past_hung.end}")
 
+    # Its program ended 1 s into the message: /r ends then, not 5 s after it started.
+    print(f"/r past a window whose program ends 1 s into the message took {past_ending.ms} ms")
+    ended = ending.ticks(b"ends")
+    ctx.check("/r past a program that ends: output", past_ending.out, REFRESH)
+    ctx.ok("/r past a program that ends: ended after it, and well inside 5 s",
+           len(ended) == 1 and ended[0] <= past_ending.end and past_ending.ms - nothing.ms < 4000,
+           f"the program ended at {ended}, /r ended at {past_ending.end} after {past_ending.ms} ms,"
+           f" a start {nothing.ms} ms")
 
-@code("fonts", backends=WINE)
+
+@code("fonts")
 def beside_eight_slow_windows(ctx):
     """Eight windows of one program, 2 s each over the font change, answer one
-    after another for 16 s: /r waits 5 s in all, and each gets the message.
-    (On ReactOS the kernel stopped in runs where the program had ended before
-    they all answered.)"""
+    after another for 16 s: /r waits 5 s in all, and each gets the message,
+    most of them after the program has ended."""
     plain, many = Window("plain"), Window("many", slow=2000, windows=8)
     past_many = Run(["/r"])
     yield [plain, many, past_many, Close(many), Close(plain)]
     print(f"/r beside eight windows slow by 2 s took {past_many.ms} ms")
     ctx.check("/r past eight slow windows: output", past_many.out, REFRESH)
+    ctx.ok("/r past eight slow windows: under 6 s", past_many.ms < 6000, f"{past_many.ms} ms")
     got = sorted(h for _, h in logged(many.log, b"WM_FONTCHANGE"))
     ctx.check("/r past eight slow windows: each got the message once", got, sorted(many.handles))
     answers = many.ticks(b"returned")

@@ -253,8 +253,12 @@ static bool
 CloseWindow(const char *readyPath)
 {
 	HWND window = ReadyWindow(readyPath);
-	if (window == nullptr || !PostMessageA(window, WM_CLOSE, 0, 0))
+	if (window == nullptr)
 		return false;
+	if (!IsWindow(window))
+		return true; /* its program has ended: nothing more comes */
+	if (!PostMessageA(window, WM_CLOSE, 0, 0))
+		return IsWindow(window) == FALSE;
 	/* Up to 30 s: it may still be answering what it was sent, 2 s each. */
 	for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10))
 		if (GetTickCount() - start > 30000)

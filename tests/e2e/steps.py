@@ -151,17 +151,19 @@ class Run(Item):
 
 class Window(Item):
     """A window probe beside the console: plain; captioned CAPTION above all
-    others; taking SLOW ms over each WM_FONTCHANGE; not taking messages
-    (HANG), or not until a Release (HELD); WINDOWS of them in one thread.
+    others; taking SLOW ms over each WM_FONTCHANGE, or ending its program
+    ENDS ms into the first; not taking messages (HANG), or not until a
+    Release (HELD); WINDOWS of them in one thread.
     KILL_AFTER seconds, where a backend can, it is killed, and KILLED says so."""
     console = False
 
     def __init__(self, name, caption=None, slow=None, hang=False, held=False, windows=None,
-                 kill_after=None):
+                 kill_after=None, ends=None):
         self.name, self.kill_after, self.killed = name, kill_after, False
         self.options = ((["caption", caption] if caption is not None else []) +
                         (["hang"] if hang else []) + (["held"] if held else []) +
                         (["slow", str(slow)] if slow is not None else []) +
+                        (["ends", str(ends)] if ends is not None else []) +
                         (["windows", str(windows)] if windows is not None else []))
         self.log = b""
 

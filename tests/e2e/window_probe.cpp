@@ -1,7 +1,8 @@
 /*
  * An ordinary top-level window that logs every WM_FONTCHANGE it receives.
  *
- *   window_probe LOG READY [caption TEXT] [hang | held] [slow MS] [windows N]
+ *   window_probe LOG READY [caption TEXT] [hang | held] [slow MS] [ends MS] [windows N]
+ *                [quiet]
  *
  * Creates the window (N of them, all in one thread, with "windows"), writes
  * their handles to READY, one a line (whole once it exists), then pumps
@@ -11,13 +12,16 @@
  * With "hang" it stops pumping once READY is written, as a hung application
  * does; with "held" it starts again once READY.go exists. With "slow" it
  * takes MS milliseconds to answer each WM_FONTCHANGE, then appends
- * "returned TICK HWND" just before it does. With "caption" the
+ * "returned TICK HWND" just before it does. With "ends" the program ends
+ * (ExitProcess) MS milliseconds into the first WM_FONTCHANGE, after
+ * appending "ends TICK HWND". With "caption" the
  * window is captioned TEXT and stays above all others (topmost); it appends
  * "frame TICK" whenever another program changes its frame (SetWindowPos
  * with SWP_FRAMECHANGED), and "close STATE TICK" with the state of Close in
  * its own system menu (GetMenuState: -1 once Close is gone) at its start
  * and again on WM_CLOSE, after every message sent or posted before it.
- * Ends on WM_CLOSE or when killed.
+ * With "quiet" it logs nothing (for timings). Ends on WM_CLOSE or when
+ * killed.
  */
 #include <windows.h>
 
@@ -26,13 +30,13 @@
 #include <cstring>
 
 static const char *logPath;
-static DWORD answerDelay;
-static bool captioned, ready;
+static DWORD answerDelay, endDelay;
+static bool captioned, ready, quiet;
 
 static void
 Log(const char *what, HWND window = nullptr)
 {
-	FILE *f = std::fopen(logPath, "ab");
+	FILE *f = quiet ? nullptr : std::fopen(logPath, "ab");
 	if (f != nullptr) {
 		std::fprintf(f, "%s %lu %lu\n", what, GetTickCount(), (unsigned long)(ULONG_PTR)window);
 		std::fclose(f);
@@ -53,6 +57,11 @@ WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
 	if (message == WM_FONTCHANGE) {
 		Log("WM_FONTCHANGE", window);
+		if (endDelay != 0) {
+			Sleep(endDelay);
+			Log("ends", window);
+			ExitProcess(0);
+		}
 		if (answerDelay != 0) {
 			Sleep(answerDelay);
 			Log("returned", window);
@@ -90,6 +99,10 @@ main(int argc, char **argv)
 			held = true;
 		else if (std::strcmp(argv[i], "slow") == 0 && more)
 			answerDelay = std::strtoul(argv[++i], nullptr, 10);
+		else if (std::strcmp(argv[i], "quiet") == 0)
+			quiet = true;
+		else if (std::strcmp(argv[i], "ends") == 0 && more)
+			endDelay = std::strtoul(argv[++i], nullptr, 10);
 		else if (std::strcmp(argv[i], "windows") == 0 && more)
 			count = std::strtoul(argv[++i], nullptr, 10);
 		else
