@@ -7,7 +7,9 @@ CreateProcess to the end of the process; see there.
 
 Each figure but the starts is a cost over the start that does nothing
 (`ostrivel word`) timed in the same session, so figures compare across
-machines. "Wine's own" is what a first GetDesktopWindow costs a program that
+machines. /r is timed again beside window probes: 400 windows in 8 programs
+that answer at once, logging nothing, and 8 windows of one program that take 2 s each over
+the font change (a few runs only: each waits its 5 s). "Wine's own" is what a first GetDesktopWindow costs a program that
 otherwise does nothing: Wine loads its display driver then; Windows does not.
 """
 import os
@@ -40,6 +42,18 @@ ROWS = (
     ("idle", None, "console", "probe", ["idle"], None),
 )
 SLEEP_US = 50000  # the program's wait in each discovery by the title
+# /r beside other windows: the label, the window probes' options, at most how
+# many runs, and the rows, each a cost over the start timed beside them.
+BESIDE = (
+    ("400 windows that answer at once", [["windows", "50", "quiet"]] * 8, None,
+     (("busy start", None, "console", "ostrivel", ["word"], None),
+      ("busy r", "/r beside 400 quick windows, 8 programs", "console", "ostrivel", ["/r"],
+       "busy start"))),
+    ("8 windows slow by 2 s", [["slow", "2000", "windows", "8"]], 5,
+     (("slow start", None, "console", "ostrivel", ["word"], None),
+      ("slow r", "/r beside 8 windows slow by 2 s", "console", "ostrivel", ["/r"],
+       "slow start"))),
+)
 
 
 def cannot_run(arch):
@@ -56,8 +70,30 @@ def cannot_run(arch):
     return None
 
 
-def measure(build, runs):
+def timed(session, state, programs, rows, runs):
     """Microseconds per run for each of ROWS, from one console."""
+    listing, results, out = (os.path.join(state, name) for name in ("list", "results", "out"))
+    with open(listing, "w") as f:
+        for _, _, where, program, args, _ in rows:
+            f.write(where + " " + subprocess.list2cmdline([programs[program]] + args) + "\n")
+    command = subprocess.list2cmdline([programs["probe"], wine.winpath(results), str(runs),
+                                       wine.winpath(listing)])
+    session.console([b"title Ostrivel timings",
+                     ("run " + wine.winpath(out) + " " + command).encode()],
+                    timeout=120 + runs * len(rows) * 6)
+    with open(out + ".status", "rb") as f:
+        status = steps.parse_fields(f.read())["status"]
+    if status != 0:
+        with open(out, "rb") as f:
+            raise RuntimeError(f"timing probe exited {status}: "
+                               + f.read().decode("latin-1").strip())
+    with open(results) as f:
+        return {row[0]: [int(us) for us in line.split()] for row, line in zip(rows, f)}
+
+
+def measure(build, runs):
+    """Microseconds per run for each of ROWS, then of BESIDE's rows, each
+    beside its window probes."""
     state = tempfile.mkdtemp(prefix="ostrivel-bench.")
     try:
         wine.start(state, [os.path.join(build, name) for name in
@@ -67,23 +103,20 @@ def measure(build, runs):
         programs = {name: wine.winpath(os.path.join(state, "bin", exe))
                     for name, exe in (("ostrivel", "ostrivel.exe"), ("noentry", "ostrivel_noentry.exe"),
                                       ("probe", "timing_probe.exe"))}
-        listing, results, out = (os.path.join(state, name) for name in ("list", "results", "out"))
-        with open(listing, "w") as f:
-            for _, _, where, program, args, _ in ROWS:
-                f.write(where + " " + subprocess.list2cmdline([programs[program]] + args) + "\n")
-        command = subprocess.list2cmdline([programs["probe"], wine.winpath(results), str(runs),
-                                           wine.winpath(listing)])
-        session.console([b"title Ostrivel timings",
-                         ("run " + wine.winpath(out) + " " + command).encode()],
-                        timeout=120 + runs * len(ROWS) * 2)
-        with open(out + ".status", "rb") as f:
-            status = steps.parse_fields(f.read())["status"]
-        if status != 0:
-            with open(out, "rb") as f:
-                raise RuntimeError(f"timing probe exited {status}: "
-                                   + f.read().decode("latin-1").strip())
-        with open(results) as f:
-            return {row[0]: [int(us) for us in line.split()] for row, line in zip(ROWS, f)}
+        times = timed(session, state, programs, ROWS, runs)
+        for label, probes, most, rows in BESIDE:
+            started = [session.window_probe(os.path.join(state, f"w{i}.log"),
+                                            os.path.join(state, f"w{i}.ready"), options)
+                       for i, options in enumerate(probes)]
+            try:
+                times.update(timed(session, state, programs, rows, min(runs, most or runs)))
+            finally:
+                for p in started:
+                    p.kill()
+                    p.wait()
+                for i in range(len(probes)):
+                    os.unlink(os.path.join(state, f"w{i}.ready"))
+        return times
     finally:
         wine.stop(state)
 
@@ -93,7 +126,7 @@ def report(times):
     low = {name: min(t) for name, t in times.items()}
     mid = {name: statistics.median(t) for name, t in times.items()}
     print(f"    {'':38} {'min':>8} {'median':>8}")
-    for name, label, _, _, _, base in ROWS:
+    for name, label, _, _, _, base in ROWS + tuple(r for *_, rows in BESIDE for r in rows):
         if label is None:
             continue
         if base is None:
