@@ -76,12 +76,12 @@ SendFontChange(plat::WindowHandle window, intptr_t)
  *
  * SendMessageTimeout to HWND_BROADCAST would give each window the whole
  * time-out in turn; one probe a thread, one deadline for all, bounds /r at
- * BROADCAST_WAIT_MS however many threads are slow. A time-out of 0 means
- * none at all to Wine, 9x and ReactOS, so the last probe never gets one.
- * IsHungAppWindow (2000 and later) is asked too: ReactOS's SMTO_ABORTIFHUNG
- * waits for a thread silent for less than 20 s, its IsHungAppWindow calls it
- * hung after 5 s as Windows does. The tick count wraps every 49.7 days: only
- * differences of it are compared.
+ * BROADCAST_WAIT_MS however many threads are slow. A time-out of 0 waits
+ * for ever (so Microsoft warns, and so Wine and ReactOS read it): the last
+ * probe never gets one. IsHungAppWindow (2000 and later) is asked too:
+ * ReactOS's SMTO_ABORTIFHUNG waits for a thread silent for less than 20 s,
+ * its IsHungAppWindow calls it hung after 5 s as Windows does. The tick
+ * count wraps every 49.7 days: only differences of it are compared.
  */
 static void
 BroadcastFontChange(void)

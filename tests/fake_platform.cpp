@@ -520,7 +520,7 @@ SendNotifyMessageA(WindowHandle window, unsigned message, std::uintptr_t wParam,
  * Answered once the window's thread has handled everything sent to it
  * before; 0 at the time-out, at once for a refused send or an ended
  * thread, and for a hung thread where the system tells (SMTO_ABORTIFHUNG).
- * A time-out of 0 is none at all on Wine, 9x and ReactOS.
+ * A time-out of 0 is none at all (Windows, Wine, ReactOS).
  */
 std::intptr_t
 SendMessageTimeoutA(WindowHandle window, unsigned message, std::uintptr_t wParam,
