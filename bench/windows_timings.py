@@ -8,9 +8,10 @@ CreateProcess to the end of the process; see there.
 Each figure but the starts is a cost over the start that does nothing
 (`ostrivel word`) timed in the same session, so figures compare across
 machines. /r is timed again beside window probes: 400 windows in 8 programs
-that answer at once, logging nothing, and 8 windows of one program that take 2 s each over
-the font change (a few runs only: each waits its 5 s). "Wine's own" is what a first GetDesktopWindow costs a program that
-otherwise does nothing: Wine loads its display driver then; Windows does not.
+that answer at once, logging nothing, and 8 windows of one program that
+take 2 s each over the font change (a few runs only: each waits its 5 s).
+"Wine's own" is what a first GetDesktopWindow costs a program that otherwise
+does nothing: Wine loads its display driver then; Windows does not.
 """
 import os
 import statistics

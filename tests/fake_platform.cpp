@@ -508,10 +508,8 @@ SendNotifyMessageA(WindowHandle window, unsigned message, std::uintptr_t wParam,
 	w->received++;
 	if (!w->hung) {
 		unsigned start = FreeAt(w->thread);
-		if (w->endsAfterMs != 0 && w->endsAfterMs < w->answerMs)
-			state.pending.push_back({start + w->endsAfterMs, i, true});
-		else
-			state.pending.push_back({start + w->answerMs, i, false});
+		bool ends = w->endsAfterMs != 0;
+		state.pending.push_back({start + (ends ? w->endsAfterMs : w->answerMs), i, ends});
 	}
 	return 1;
 }
