@@ -43,8 +43,7 @@ InstallFontIntoWindows(const char *path, const char16_t *typed, const char *show
 
 /*
  * Every top-level window gets the message, as a broadcast would give it, by
- * a notification: it returns at once and no answer is owed to the program,
- * which may have ended before a slow window gets to it.
+ * a notification, which returns at once; its thread is kept for the probe.
  */
 static int
 SendFontChange(plat::WindowHandle window, intptr_t)
@@ -65,23 +64,13 @@ SendFontChange(plat::WindowHandle window, intptr_t)
 }
 
 /*
- * A thread handles what is sent to its windows in the order it came, so a
+ * A thread handles what is sent to its windows in the order sent, so a
  * WM_NULL sent after the notifications returns once that thread has handled
- * the font change in each of its windows. The probe is a plain send with a
- * time-out: it returns by the deadline whatever the thread does, at once
- * for a thread the system calls hung (SMTO_ABORTIFHUNG, 95 and later), for
- * a send the system refuses or drops (UIPI), and for a thread that ends.
- * Nothing is left owed to the program when it ends, and only this /r's
- * probes are waited for.
- *
- * SendMessageTimeout to HWND_BROADCAST would give each window the whole
- * time-out in turn; one probe a thread, one deadline for all, bounds /r at
- * BROADCAST_WAIT_MS however many threads are slow. A time-out of 0 waits
- * for ever (so Microsoft warns, and so Wine and ReactOS read it): the last
- * probe never gets one. IsHungAppWindow (2000 and later) is asked too:
- * ReactOS's SMTO_ABORTIFHUNG waits for a thread silent for less than 20 s,
- * its IsHungAppWindow calls it hung after 5 s as Windows does. The tick
- * count wraps every 49.7 days: only differences of it are compared.
+ * the font change in each of its windows. Each probe gets what is left of
+ * one deadline, and none is sent once it has passed: a time-out of 0 waits
+ * for ever. IsHungAppWindow skips a thread hung for 5 s, where ReactOS's
+ * SMTO_ABORTIFHUNG waits until 20 s. The tick count wraps: only differences
+ * of it are compared.
  */
 static void
 BroadcastFontChange(void)

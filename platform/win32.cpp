@@ -1,7 +1,10 @@
-/* Win32: the real platform, kernel32 and user32 through their ANSI entries. */
+/*
+ * Win32: the real platform, kernel32, user32 and msvcrt.dll through their
+ * 8-bit entries; the wide ones (the title, the command line, the file query)
+ * and the entries 95 to NT 4 lack are looked up at run time.
+ */
 #include "platform.h"
 
-#include <stddef.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <windows.h>

@@ -62,22 +62,19 @@ const plat::WindowHandle MESSAGE_PARENT = 0x10016; /* parent of message-only win
 const plat::WindowHandle STALE = 0xDEAD0;          /* no window */
 
 /*
- * A top-level window, for the font-change broadcast. Windows of one thread
- * handle what is sent to them one after another, in the order sent, each
- * font change taking answerMs. A hung one (IsHungAppWindow and
- * SMTO_ABORTIFHUNG say so) handles nothing while the program runs. Vista
- * and later may refuse a send to a program with more rights (refuses), or
- * "succeed" and drop it (drops). endsAfterMs, where not 0: its program
- * ends that long into the font change, leaving the rest of its thread's
- * queue unhandled. received counts the font changes sent to it, handled
- * those its thread got through before the program's last call.
+ * A top-level window, for /r. A thread handles what is sent to its windows
+ * one after another, in the order sent, each font change taking answerMs.
  */
 struct Window {
 	plat::WindowHandle handle = 0;
 	int thread = 1;
-	unsigned answerMs = 0, endsAfterMs = 0;
-	bool hung = false, refuses = false, drops = false;
-	int received = 0, handled = 0;
+	unsigned answerMs = 0;
+	unsigned endsAfterMs = 0; /* not 0: its program ends this far into the message */
+	bool hung = false;        /* handles nothing: the system calls it hung */
+	bool refuses = false;     /* UIPI (Vista and later): the send refused, */
+	bool drops = false;       /* or "sent" and dropped */
+	int received = 0;         /* font changes that reached its queue */
+	int handled = 0;          /* of those, handled before its program ended */
 };
 
 /* Output code pages the fake converts to; 0 is none (no console). */
