@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/version.h"
 #include "console/console.h"
 #include "fonts/fonts.h"
 #include "platform/platform.h"
@@ -15,7 +16,7 @@
 void
 Usage(void)
 {
-	printf("\nOstrivel v1.0\n");
+	printf("\nOstrivel v" OSTRIVEL_VERSION "\n");
 	printf("  usage:\n");
 	printf("    /t\"TitleCaptionText\" - set TITLE of active console\n");
 	printf("    /c - return HWND number of active Console\n");
