@@ -1,10 +1,11 @@
 #!/bin/sh
 # Runs the native program as a user would, checking its output byte for byte.
-# Usage: native_cli.sh PROGRAM USAGE_FILE
+# Usage: native_cli.sh PROGRAM USAGE_FILE (/i's lines: native_report.txt beside it)
 set -u
 rerun="sh $0 $*"
 prog=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 usage=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+report=$(cd "$(dirname "$0")" && pwd)/native_report.txt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fails=0
@@ -55,7 +56,7 @@ check "100 000-byte font value" "Adding font $long ... Jmeno fontu $long\nExistu
 
 # The report: no windows, no Windows version, a current directory that has
 # no drive letter, and a drive C that cannot be queried.
-check "information report" 'hwnd console=0\nhwnd foreground=0\nOS version=\nDisk /=-1.000000 GB\nDisk C=0.000000 GB\n' /i
+check "information report" "@$report" /i
 
 # A current directory too long for the 260-byte buffer is read all the same.
 deep=$work
@@ -63,7 +64,7 @@ while [ ${#deep} -le 300 ]; do deep=$deep/dddddddddddddddddddddddddddddddddddddd
 mkdir -p "$deep"
 saved=$work
 work=$deep
-check "long current directory" 'hwnd console=0\nhwnd foreground=0\nOS version=\nDisk /=-1.000000 GB\nDisk C=0.000000 GB\n' /i
+check "long current directory" "@$report" /i
 work=$saved
 
 echo "$passes passed, $fails failed"

@@ -13,11 +13,13 @@ import shlex
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
 from report import Report  # noqa: E402
 
 PROG = os.fsencode(sys.argv[1])
-REPORT = b"hwnd console=0\nhwnd foreground=0\nOS version=\nDisk /=-1.000000 GB\nDisk C=0.000000 GB\n"
+with open(os.path.join(HERE, "native_report.txt"), "rb") as f:
+    REPORT = f.read()
 report = Report(shlex.join([sys.executable] + sys.argv))
 
 
