@@ -2,7 +2,8 @@
 # Installs what is missing, builds the native and both Windows programs, and
 # runs every test: unit tests (also under ASan and UBSan, with a fuzzing
 # smoke run), the native program's checks, and for both Windows programs
-# their imports and the end-to-end cases under Wine; then makes the release
+# their imports, headers and (32-bit) instructions and the end-to-end cases
+# under Wine, the 32-bit ones also on ReactOS in QEMU; then makes the release
 # packages, checks what they hold, that a rebuild elsewhere gives the same
 # bytes, and that a signed build verifies.
 set -eu
