@@ -123,10 +123,11 @@ int SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y,
  * in its own time, in the order it was sent. SendNotifyMessageA returns at
  * once. SendMessageTimeoutA returns not 0 once the window has answered, and
  * 0 when the time-out has passed, at once for a thread the system calls hung
- * (with ABORT_IF_HUNG), and at once when the send fails: no such window, its
- * thread has ended, or the system refuses the send. GetWindowThreadProcessId
- * gives the window's thread, 0 for no window. IsHungAppWindow is missing
- * before 2000: it says no there.
+ * (with ABORT_IF_HUNG), and at once when the send fails: no such window (its
+ * thread has ended), or the system refuses the send. A thread that ends
+ * while it is sent to ends the wait at once: 0 under Wine, not 0 on ReactOS.
+ * GetWindowThreadProcessId gives the window's thread, 0 for no window.
+ * IsHungAppWindow is missing before 2000: it says no there.
  */
 int EnumWindows(EnumWindowsProc proc, intptr_t data);
 uint32_t GetWindowThreadProcessId(WindowHandle window);
