@@ -272,7 +272,7 @@ TEST_F(ReportLines, PrintsHandlesNameAndDisksInOrder)
 	EXPECT_EQ(fake::state.title, "cmd");
 }
 
-TEST_F(ReportLines, LaterSystemsAndDriveCGiveFourLines)
+TEST_F(ReportLines, LaterSystemsAndDriveCGiveNoNameAndOneDisk)
 {
 	Version(2, 6, 2);
 	fake::state.cwd = "C:\\";
