@@ -310,14 +310,9 @@ def within(figure, span):
     return low / 2 ** 30 - 5e-7 <= float(figure) <= high / 2 ** 30 + 5e-7
 
 
-# /i's lines before its disk lines: both handles and the system's name.
-REPORT_HEAD = 3
-
-
-def report_pieces(drives):
-    """What /i's output splits into at CRLF: its lines, and the empty rest
-    after the last."""
-    return REPORT_HEAD + drives + 1
+# What /i's output splits into at CRLF besides its disk lines: both handles,
+# the system's name, and the empty rest after the last line.
+REPORT_OTHER_PIECES = 4
 
 
 def info_lines(ctx, r, drive):
@@ -330,7 +325,7 @@ def info_lines(ctx, r, drive):
     found = re.findall(rb"Disk (.)=(-?[0-9]+\.[0-9]{6}) GB\r\n", r.out)
     drives = [drive] + ([b"C"] if drive != b"C" else [])
     ctx.check(f"{r.name}: disk drives", [d for d, _ in found], drives)
-    ctx.check(f"{r.name}: line count", len(lines), report_pieces(len(drives)))
+    ctx.check(f"{r.name}: line count", len(lines), REPORT_OTHER_PIECES + len(drives))
     for (letter, figure), span in zip(found, (r.free, r.free_c)):
         ctx.ok(f"{r.name}: Disk {letter.decode()} figure within what the run saw",
                within(figure, span), f"{figure.decode()} against {span}")
@@ -451,7 +446,7 @@ def every_version(ctx):
                           [b"Microsoft Win32s", b"OS version="])
                 continue
             ctx.check(f"{version}: name", lines[2], b"OS version=" + name)
-            ctx.check(f"{version}: line count on drive C", len(lines), report_pieces(1))
+            ctx.check(f"{version}: line count on drive C", len(lines), REPORT_OTHER_PIECES + 1)
             if version in NINE_X:
                 ctx.check(f"{version}: /r on a file that exists", runs[1].out,
                           font_report(font.encode(), 1))
