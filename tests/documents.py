@@ -2,11 +2,12 @@
 """Checks the documents against the tree: every repository path, test,
 `ctest -R` pattern, CMake preset and case group they name exists; README.txt
 made from the manual is within its cap; the sizes in the benchmarks are the
-built programs'. Each preset's tests come from its build folder as last
-configured (skipped, saying so, where it is not built), the e2e groups' from
-the case list. A word in capitals (AREA, GROUP) stands for any name.
+built programs'. The unit tests are BUILD_DIR's, the e2e groups' tests come
+from the case list, and the rest from each preset's build folder where it is
+configured (skipped, saying so, where not), as far as the CMake files still
+name them. A word in capitals (AREA, GROUP) stands for any name.
 
-Usage: documents.py SOURCE_DIR
+Usage: documents.py SOURCE_DIR BUILD_DIR
 """
 import glob
 import json
@@ -31,22 +32,23 @@ PATH = re.compile(r"(?<![\w./\\<>-])(?:(?:\.ci|app|console|sysinfo|fonts|platfor
                   r"cmake|rc|in)(?![\w-]|\.\w))")
 report = Report(shlex.join([sys.executable] + sys.argv))
 
-files = []
-for root, dirs, names in os.walk(SRC):
-    dirs[:] = [d for d in dirs if d not in (".git", "build", "dist")]
-    files += [os.path.relpath(os.path.join(root, n), SRC) for n in names]
-
-
-def exists(path):
-    path = path.rstrip("/")
-    return path in GENERATED or any(f == path or f.startswith(path + "/") or
-                                    ("/" + f + "/").find("/" + path + "/") >= 0 for f in files)
-
 
 def run(*args):
     return subprocess.run(args, cwd=SRC, capture_output=True, check=True).stdout.decode()
 
 
+def listed(build):
+    return set(re.findall(r"Test +#\d+: (\S+)", run("ctest", "--test-dir", build, "-N")))
+
+
+files, literal, code = [], set(), set()  # literal: tests the CMake files name
+for root, dirs, names in os.walk(SRC):
+    dirs[:] = [d for d in dirs if d not in (".git", "build", "dist")]
+    for f in (os.path.relpath(os.path.join(root, n), SRC) for n in names):
+        files.append(f)
+        text = "" if f.endswith(".md") else open(os.path.join(SRC, f), errors="replace").read()
+        literal.update(re.findall(r"add_test\(NAME (\w+)\s", text))
+        code.update(re.findall(r"(?<![\w.])([a-z]\w*_\w+)(?![\w.])", text))
 presets = json.load(open(os.path.join(SRC, "CMakePresets.json")))
 kinds = {k: {p["name"] for p in presets[k + "Presets"]}
          for k in ("configure", "build", "test", "workflow")}
@@ -57,18 +59,17 @@ for line in run(sys.executable, "tests/e2e/cases.py", "--groups").splitlines():
     name, release, noentry, _ = line.split()
     groups[name] = [f"e2e_{name}"] * (release == "1") + [f"e2e_noentry_{name}"] * (noentry == "1")
 derived = {t for ts in groups.values() for t in ts}
-tests = {}  # preset: its tests, where its build folder is configured and built
-for name, build in builds.items():
-    if os.path.exists(os.path.join(build, "CTestTestfile.cmake")):
-        listed = set(re.findall(r"Test +#\d+: (\S+)", run("ctest", "--test-dir", build, "-N")))
-        if not any(t.endswith("_NOT_BUILT") for t in listed):
-            tests[name] = listed | (derived if name.startswith("mingw") else set())
-known = derived.union(*tests.values())
-code = set()
-for f in files:
-    if not f.endswith(".md"):
-        with open(os.path.join(SRC, f), errors="replace") as text:
-            code.update(re.findall(r"(?<![\w.])([a-z]\w*_\w+)(?![\w.])", text.read()))
+unit = {t for t in listed(sys.argv[2]) if "." in t}
+tests = {name: {t for t in listed(build) if t in literal}
+         | (derived if name.startswith("mingw") else unit if name.startswith("native") else set())
+         for name, build in builds.items()
+         if os.path.exists(os.path.join(build, "CTestTestfile.cmake"))}
+known = derived.union(unit, *tests.values())
+
+
+def exists(path):
+    path = path.rstrip("/")
+    return path in GENERATED or any(("/" + f + "/").find("/" + path + "/") >= 0 for f in files)
 
 
 def as_regex(name):  # * and … stand for anything
@@ -88,7 +89,7 @@ for doc in ["README.md", "CONTRIBUTING.md"] + sorted(glob.glob("docs/*.md", root
         check(m, f"link {m.group(1)} exists",
               os.path.exists(os.path.join(SRC, os.path.dirname(doc), m.group(1))))
     for m in re.finditer(r"(ctest|cmake)(\s+--build|\s+--workflow)?\s+--preset\s+([\w-]+)", text):
-        kind = "test" if m.group(1) == "ctest" else (m.group(2) or " --configure").strip()[2:]
+        kind = "test" if m.group(1) == "ctest" else (m.group(2) or "--configure").strip()[2:]
         check(m, f"{kind} preset {m.group(3)} exists", m.group(3) in kinds[kind])
     for m in re.finditer(r"`([a-z0-9]+(?:-[a-z0-9]+)+)`", text):
         check(m, f"preset {m.group(1)} exists", m.group(1) in kinds["configure"])
@@ -114,15 +115,13 @@ for doc in ["README.md", "CONTRIBUTING.md"] + sorted(glob.glob("docs/*.md", root
 lines = run(sys.executable, "scripts/readme_txt.py", "docs/manual.md", "/dev/stdout").count("\r\n")
 report.ok(f"docs/manual.md makes a README.txt within {README_LINES} lines", lines <= README_LINES,
           f"{lines} lines")
-
 bench = open(os.path.join(SRC, "docs/benchmarks.md"), encoding="utf-8").read()
 for arch, preset in (("i686", "mingw-i686"), ("x86_64", "mingw-x64")):
-    program = os.path.join(builds[preset], "ostrivel.exe")
+    program = os.path.join(builds.get(preset, ""), "ostrivel.exe")
     size = re.search(rf"^\| {arch} \| ([\d ]+) B \|", bench, re.M)
-    if not os.path.exists(program):
+    if preset not in builds or not os.path.exists(program):
         print(f"skipped: docs/benchmarks.md: {arch}'s size, as there is no build of {preset}")
     else:
         report.check(f"docs/benchmarks.md: {arch}'s size is the stripped program's",
                      size and int(size.group(1).replace(" ", "")), os.path.getsize(program))
-
 sys.exit(report.finish())
